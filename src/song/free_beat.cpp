@@ -1,0 +1,49 @@
+// Release of a beat and everything it owns: notes' effects, bend curves,
+// chord diagram, beat effects, text and mix-table change.
+#include <cstdlib>
+
+#include "song/song_internal.h"
+
+namespace Tolvenar {
+
+void FreeBendCurve(BendCurve** curve) {
+  if (!*curve) return;
+  free((*curve)->points);
+  free(*curve);
+  *curve = nullptr;
+}
+
+void FreeNoteEffects(NoteEffects** effects) {
+  if (!*effects) return;
+  FreeBendCurve(&(*effects)->bend);
+  free(*effects);
+  *effects = nullptr;
+}
+
+void FreeChordDiagram(ChordDiagram** chord) {
+  if (!*chord) return;
+  free((*chord)->name);
+  free(*chord);
+  *chord = nullptr;
+}
+
+void FreeBeatEffects(BeatEffects** effects) {
+  if (!*effects) return;
+  FreeBendCurve(&(*effects)->tremoloBar);
+  free(*effects);
+  *effects = nullptr;
+}
+
+void FreeNote(Note* note) { FreeNoteEffects(&note->effects); }
+
+void FreeBeat(Beat* beat) {
+  FreeChordDiagram(&beat->chord);
+  free(beat->text);
+  beat->text = nullptr;
+  FreeBeatEffects(&beat->effects);
+  free(beat->mixTable);
+  beat->mixTable = nullptr;
+  for (Note& note : beat->notes) FreeNote(&note);
+}
+
+}  // namespace Tolvenar
