@@ -1,13 +1,15 @@
 #!/bin/sh
 # Compares the library's defined dynamic symbols (demangled, without
-# parameter lists) with the expected list.
+# parameter lists) with the expected list, both sorted bytewise.
 set -eu
 library=$1
 expected=$2
-actual=$(mktemp)
-trap 'rm -f "$actual"' EXIT
-nm -D --defined-only -C "$library" | cut -d' ' -f3- | sed 's/(.*//' | sort -u >"$actual"
-if ! diff -u "$expected" "$actual"; then
+want=$(mktemp)
+have=$(mktemp)
+trap 'rm -f "$want" "$have"' EXIT
+LC_ALL=C sort -u "$expected" >"$want"
+nm -D --defined-only -C "$library" | cut -d' ' -f3- | sed 's/(.*//' | LC_ALL=C sort -u >"$have"
+if ! diff -u "$want" "$have"; then
   echo "exported symbols of $library differ from $expected" >&2
   exit 1
 fi
