@@ -80,17 +80,6 @@ TEST(MeasureHeaderReader, ReadsExactlyTheOptionalPartsTheFlagsAnnounce) {
   }
 }
 
-TEST(MeasureHeaderReader, MarkerColourKeepsTheFileByteOrder) {
-  MemoryStream in(Bytes().u8(0x20).intByteString("A").raw({0x11, 0x22, 0x33, 0x44}));
-  MeasureHeader h;
-  ASSERT_EQ(1, LoadMeasureHeader(&h, in.get()));
-  const uint8_t* stored = reinterpret_cast<const uint8_t*>(&h.marker->color);
-  EXPECT_EQ(0x11, stored[0]);
-  EXPECT_EQ(0x44, stored[3]);
-  free(h.marker->text);
-  free(h.marker);
-}
-
 TEST(MeasureHeaderReader, EveryCutInsideAHeaderFailsAndKeepsNoMarker) {
   Bytes whole = Bytes().u8(0x7B).u8(6).u8(8).u8(2).u8(1).intByteString("Verse").raw({9, 8, 7, 6}).u8(1).u8(0);
   for (size_t length = 0; length < whole.size(); ++length) {
@@ -199,25 +188,6 @@ TEST(SongBody, FileEndingInsideARecordFailsWithNoArrayLeft) {
     EXPECT_EQ(0, LoadBytes(whole.prefix(cut), &song)) << cut;
     EXPECT_TRUE(HoldsNoPointer(song)) << cut;
   }
-}
-
-TEST(SongBody, RecordsOfTheFixtureLandInTheirArrays) {
-  FixtureSong fixture;
-  FileStruct song;
-  ASSERT_EQ(1, LoadBytes(fixture.bytes(), &song));
-  ASSERT_EQ(3u, song.measureCount);
-  ASSERT_EQ(2u, song.trackCount);
-  ASSERT_NE(nullptr, song.measureHeaders[1].marker);
-  EXPECT_STREQ("Chorus", song.measureHeaders[1].marker->text);
-  EXPECT_EQ(5, song.measureHeaders[1].tonality);
-  EXPECT_EQ(nullptr, song.measureHeaders[2].marker);
-  EXPECT_STREQ("Guitar", song.tracks[0].name);
-  EXPECT_STREQ("Bass", song.tracks[1].name);
-  EXPECT_EQ(4, song.tracks[1].stringCount);
-  EXPECT_EQ(2, song.tracks[1].capoHeight);
-  FreeFileStruct(&song);
-  FreeFileStruct(&song);  // a second release finds nothing
-  EXPECT_TRUE(HoldsNoPointer(song));
 }
 
 }  // namespace

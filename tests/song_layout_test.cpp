@@ -74,4 +74,13 @@ TEST(SongRelease, ZeroedRecordAndSecondReleaseAreHarmless) {
   EXPECT_EQ(5u, song.measureCount) << "counts are left as they are";
 }
 
+TEST(SongRelease, LoadedSongReleasedTwice) {
+  FixtureSong fixture;
+  FileStruct song;
+  ASSERT_EQ(1, LoadBytes(fixture.bytes(), &song));
+  FreeFileStruct(&song);
+  FreeFileStruct(&song);
+  EXPECT_TRUE(HoldsNoPointer(song));
+}
+
 }  // namespace
