@@ -1,0 +1,55 @@
+// Reader of the measure grid: for every measure, for every track, a beat
+// count and that many beats.
+#include <cstdlib>
+
+#include "song/read_primitives.h"
+#include "song/song_internal.h"
+
+namespace Tolvenar {
+
+static int ReadCell(TrackMeasure* cell, FILE* stream) {
+  cell->beatCount = 0;
+  cell->beats = nullptr;
+  uint32_t beatCount;
+  if (!ReadU32LE(stream, &beatCount)) return 0;
+  cell->beatCount = beatCount;
+  // A count the rest of the stream cannot back would fail at its beats;
+  // fail before allocating for it.
+  if (!StreamCanHold(stream, beatCount, kMinBeatBytes)) return 0;
+  cell->beats = static_cast<Beat*>(AllocArray(beatCount, sizeof(Beat)));
+  if (!cell->beats) return 0;
+  // A failed beat owns nothing and the beats after it are still zero, so the
+  // body release that follows frees exactly what was read.
+  for (uint32_t b = 0; b < beatCount; ++b)
+    if (!LoadBeat(&cell->beats[b], stream)) return 0;
+  return 1;
+}
+
+static int ReadGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount) {
+  // Every cell takes at least its beat count: refuse a grid the stream
+  // cannot hold before allocating rows for it.
+  uint64_t cellCount = static_cast<uint64_t>(measureCount) * trackCount;
+  if (!StreamCanHold(stream, cellCount, kMinGridCellBytes)) return 0;
+  song->measures = static_cast<TrackMeasure**>(AllocArray(measureCount, sizeof(TrackMeasure*)));
+  if (!song->measures) return 0;
+  for (uint32_t m = 0; m < measureCount; ++m) {
+    TrackMeasure* row = static_cast<TrackMeasure*>(AllocArray(trackCount, sizeof(TrackMeasure)));
+    song->measures[m] = row;
+    if (!row) return 0;
+    for (uint32_t t = 0; t < trackCount; ++t)
+      if (!ReadCell(&row[t], stream)) return 0;
+  }
+  return 1;
+}
+
+int LoadMeasureGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount) {
+  song->measures = nullptr;
+  if (!ReadGrid(song, stream, measureCount, trackCount)) {
+    // The whole body goes: headers, tracks and whatever of the grid exists.
+    FreeSongBody(song, measureCount, trackCount);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace Tolvenar
