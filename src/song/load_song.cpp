@@ -154,9 +154,14 @@ int ReadSongHead(FileStruct* song, FILE* stream) {
 
 int LoadFileStruct(FileStruct* song, FILE* stream) {
   memset(song, 0, sizeof *song);
+  // A song is thousands of small reads: lock the stream once for all of
+  // them, so that each read can skip stdio's per-call locking.
+  flockfile(stream);
   rewind(stream);
-  if (!ReadSongHead(song, stream) ||
-      !LoadSongBody(song, stream, song->measureCount, song->trackCount)) {
+  int loaded = ReadSongHead(song, stream) &&
+               LoadSongBody(song, stream, song->measureCount, song->trackCount);
+  funlockfile(stream);
+  if (!loaded) {
     FreeFileStruct(song);
     return 0;
   }

@@ -116,9 +116,8 @@ int LoadSongBody(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t
   for (uint32_t t = 0; t < trackCount; ++t) {
     if (!LoadTrack(&song->tracks[t], stream)) return 0;
   }
-  // TODO(grid): the measure grid reader plugs in here, releasing the whole
-  // body itself when it fails:
-  //   if (!LoadMeasureGrid(song, stream, measureCount, trackCount)) return 0;
+  // The grid reader releases the whole body itself when it fails.
+  if (!LoadMeasureGrid(song, stream, measureCount, trackCount)) return 0;
   return 1;
 }
 

@@ -4,15 +4,25 @@
 #include <cstdlib>
 #include <cstring>
 
+// The loader holds the stream's lock for the whole load (LoadFileStruct), so
+// the reads use the unlocked forms where the C library has them.
+#if defined(__GLIBC__)
+#define ORLIX_FREAD fread_unlocked
+#define ORLIX_GETC getc_unlocked
+#else
+#define ORLIX_FREAD fread
+#define ORLIX_GETC getc
+#endif
+
 namespace Tolvenar {
 
 int ReadBytes(FILE* stream, void* destination, size_t size) {
   if (size == 0) return 1;
-  return fread(destination, 1, size, stream) == size ? 1 : 0;
+  return ORLIX_FREAD(destination, 1, size, stream) == size ? 1 : 0;
 }
 
 int ReadU8(FILE* stream, uint8_t* value) {
-  int c = getc(stream);
+  int c = ORLIX_GETC(stream);
   if (c == EOF) return 0;
   *value = static_cast<uint8_t>(c);
   return 1;
