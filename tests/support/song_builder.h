@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "orlix/tolvenar.h"
-#include "song/song_internal.h"
 
 namespace orlix_test {
 
@@ -154,31 +153,7 @@ class TestSong {
 
  private:
   void Release() {
-    if (song.measures != nullptr) {
-      for (uint32_t m = 0; m < song.measureCount; ++m) {
-        if (song.measures[m] == nullptr) continue;
-        for (uint32_t t = 0; t < song.trackCount; ++t) {
-          Tolvenar::TrackMeasure& cell = song.measures[m][t];
-          for (uint32_t b = 0; cell.beats != nullptr && b < cell.beatCount; ++b) {
-            Tolvenar::FreeBeat(&cell.beats[b]);
-          }
-          free(cell.beats);
-        }
-        free(song.measures[m]);
-      }
-      free(song.measures);
-    }
-    for (uint32_t m = 0; song.measureHeaders != nullptr && m < song.measureCount; ++m) {
-      if (song.measureHeaders[m].marker == nullptr) continue;
-      free(song.measureHeaders[m].marker->text);
-      free(song.measureHeaders[m].marker);
-    }
-    free(song.measureHeaders);
-    for (uint32_t t = 0; song.tracks != nullptr && t < song.trackCount; ++t) {
-      free(song.tracks[t].name);
-    }
-    free(song.tracks);
-    free(song.info.title);
+    Tolvenar::FreeFileStruct(&song);
     song = {};
   }
 };
