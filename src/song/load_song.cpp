@@ -77,6 +77,16 @@ int ReadSongInfo(SongInfo* info, FILE* stream) {
   return 1;
 }
 
+// Consumes n bytes without keeping them; a short read just ends the stream.
+void SkipBytes(FILE* stream, uint32_t n) {
+  uint8_t scratch[256];
+  while (n > 0) {
+    uint32_t chunk = n < sizeof scratch ? n : static_cast<uint32_t>(sizeof scratch);
+    if (!ReadBytes(stream, scratch, chunk)) return;
+    n -= chunk;
+  }
+}
+
 // One lyrics entry. Only a missing starting measure fails; a missing length,
 // allocation or text leaves the line null and reading goes on.
 int ReadLyricsLine(FILE* stream, char** line) {
@@ -90,7 +100,11 @@ int ReadLyricsLine(FILE* stream, char** line) {
     return 1;
   }
   char* text = static_cast<char*>(AllocArray(static_cast<uint64_t>(length) + 1, 1));
-  if (!text) return 1;
+  if (!text) {
+    // The text is still consumed, so what follows is read from its own place.
+    SkipBytes(stream, length);
+    return 1;
+  }
   if (!ReadBytes(stream, text, length)) {
     free(text);
     return 1;
