@@ -1,0 +1,143 @@
+// Benchmarks of load, conversion and serialisation on generated songs, the
+// demo song and a long repeat walk.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "orlix/tolvenar.h"
+#include "song_generator.h"
+
+using namespace Tolvenar;
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    fclose(f);
+  }
+  return bytes;
+}
+
+bool Load(const std::vector<uint8_t>& bytes, FileStruct* song) {
+  FILE* stream = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
+  if (!stream) return false;
+  int ok = LoadFileStruct(song, stream);
+  fclose(stream);
+  return ok == 1;
+}
+
+// The whole export path: load from memory, convert, serialise, release.
+void RunExport(benchmark::State& state, const std::vector<uint8_t>& bytes) {
+  size_t outputBytes = 0;
+  for (auto _ : state) {
+    FileStruct song;
+    if (!Load(bytes, &song)) {
+      state.SkipWithError("song did not load");
+      return;
+    }
+    MidiFileStruct midi;
+    InitMidiFileStruct(&midi, song.trackCount + 1, 480);
+    ToMidi(&song, &midi, 30);
+    Byte* buffer = nullptr;
+    outputBytes = CreateMidiBuffer(&midi, &buffer);
+    benchmark::DoNotOptimize(buffer);
+    DestroyMidiBuffer(buffer);
+    FreeMidiFileStruct(&midi);
+    FreeFileStruct(&song);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+  state.counters["song_bytes"] = static_cast<double>(bytes.size());
+  state.counters["midi_bytes"] = static_cast<double>(outputBytes);
+}
+
+void BM_Load(benchmark::State& state) {
+  std::vector<uint8_t> bytes =
+      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
+  for (auto _ : state) {
+    FileStruct song;
+    if (!Load(bytes, &song)) state.SkipWithError("song did not load");
+    FreeFileStruct(&song);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+
+void BM_Convert(benchmark::State& state) {
+  std::vector<uint8_t> bytes =
+      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
+  FileStruct song;
+  if (!Load(bytes, &song)) {
+    state.SkipWithError("song did not load");
+    return;
+  }
+  for (auto _ : state) {
+    MidiFileStruct midi;
+    InitMidiFileStruct(&midi, song.trackCount + 1, 480);
+    ToMidi(&song, &midi, 30);
+    benchmark::DoNotOptimize(midi.tracks);
+    FreeMidiFileStruct(&midi);
+  }
+  FreeFileStruct(&song);
+}
+
+void BM_Serialise(benchmark::State& state) {
+  std::vector<uint8_t> bytes =
+      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
+  FileStruct song;
+  if (!Load(bytes, &song)) {
+    state.SkipWithError("song did not load");
+    return;
+  }
+  MidiFileStruct midi;
+  InitMidiFileStruct(&midi, song.trackCount + 1, 480);
+  ToMidi(&song, &midi, 30);
+  for (auto _ : state) {
+    Byte* buffer = nullptr;
+    benchmark::DoNotOptimize(CreateMidiBuffer(&midi, &buffer));
+    DestroyMidiBuffer(buffer);
+  }
+  FreeMidiFileStruct(&midi);
+  FreeFileStruct(&song);
+}
+
+void BM_ExportGenerated(benchmark::State& state) {
+  RunExport(state,
+            orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data);
+}
+
+void BM_ExportLongRepeat(benchmark::State& state) { RunExport(state, orlix_bench::LongRepeatSong().data); }
+
+void BM_ExportFile(benchmark::State& state, const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFile(path);
+  if (bytes.empty()) {
+    state.SkipWithError(("cannot read " + path).c_str());
+    return;
+  }
+  RunExport(state, bytes);
+}
+
+void SizeArguments(benchmark::internal::Benchmark* b) {
+  for (int measures : {10, 100, 1000, 10000})
+    for (int tracks : {1, 8}) b->Args({measures, tracks});
+  b->ArgNames({"measures", "tracks"});
+}
+
+}  // namespace
+
+BENCHMARK(BM_Load)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Convert)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Serialise)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExportGenerated)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExportLongRepeat)->Unit(benchmark::kMillisecond)->MinTime(0.05);
+BENCHMARK_CAPTURE(BM_ExportFile, demo, std::string(ORLIX_SOURCE_DIR "/examples/demo.gp4"))
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ExportFile, real_song,
+                  std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
