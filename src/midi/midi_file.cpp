@@ -18,7 +18,6 @@ int InitMidiFileStruct(MidiFileStruct* file, uint32_t trackCount, uint32_t divis
   if (trackCount > UINT16_MAX) return 0;
   // No chunks: nothing to allocate, and tracks stays null.
   if (trackCount == 0) return 1;
-  if (trackCount > SIZE_MAX / sizeof(MidiTrackChunk)) return 0;
   file->tracks = static_cast<MidiTrackChunk*>(malloc(trackCount * sizeof(MidiTrackChunk)));
   if (!file->tracks) {
     FreeMidiFileStruct(file);

@@ -1,5 +1,8 @@
 // Writes the fuzzer's starting songs into a folder, built with the test
 // song builder so that every seed is the project's own.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -92,6 +95,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string folder = argv[1];
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    perror(folder.c_str());
+    return 1;
+  }
   SongHead empty;
   SongHead v400;
   v400.version = "FICHIER GUITAR PRO v4.00";
