@@ -108,6 +108,15 @@ struct SongHead {
   uint32_t trackCount = 0;
 
   Bytes bytes() const {
+    Bytes b = untilLyrics();
+    b.i32(lyricsTrack);
+    for (int i = 0; i < 5; ++i) b.i32(i + 1).intString(lyrics[i]);
+    b.append(songBlock());
+    return b;
+  }
+
+  // Version, information, notice and triplet feel: what precedes the lyrics.
+  Bytes untilLyrics() const {
     Bytes b;
     b.u8(versionLengthByte < 0 ? version.size() : static_cast<unsigned>(versionLengthByte));
     std::string field = version;
@@ -117,9 +126,6 @@ struct SongHead {
     b.u32(notice.size());
     for (const std::string& line : notice) b.intByteString(line);
     b.u8(tripletFeel);
-    b.i32(lyricsTrack);
-    for (int i = 0; i < 5; ++i) b.i32(i + 1).intString(lyrics[i]);
-    b.append(songBlock());
     return b;
   }
 

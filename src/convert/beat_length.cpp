@@ -1,0 +1,72 @@
+// How many ticks a beat lasts: note value, dot, tuplet and the song's
+// triplet feel.
+#include "convert/convert_internal.h"
+
+namespace Tolvenar {
+namespace {
+
+constexpr int8_t kLongestDuration = -2;  // whole note
+constexpr int8_t kShortestDuration = 4;  // sixty-fourth
+constexpr int8_t kEighth = 1;
+
+// A duration outside -2..4 has no note value: it is clamped into the range
+// for both lengths, so a beat never gets a negative or huge shift.
+int ClampedDuration(const Beat* beat) {
+  if (beat->duration < kLongestDuration) return kLongestDuration;
+  if (beat->duration > kShortestDuration) return kShortestDuration;
+  return beat->duration;
+}
+
+// Tuplet n fits n notes into the time of the largest power of two below n.
+int64_t ApplyTuplet(int64_t length, int32_t tuplet) {
+  switch (tuplet) {
+    case 3:
+      return 2 * length / 3;
+    case 5:
+    case 6:
+    case 7:
+      return 4 * length / tuplet;
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+      return 8 * length / tuplet;
+    default:
+      return length;
+  }
+}
+
+// Sixty-fourths from the cell's start to beat `index`, counting plain
+// lengths; only its position within a quarter note matters.
+uint64_t PlainPosition(const TrackMeasure* cell, uint32_t index) {
+  uint64_t position = 0;
+  for (uint32_t i = 0; i < index; ++i) position += PlainLength(&cell->beats[i]);
+  return position;
+}
+
+}  // namespace
+
+uint32_t PlainLength(const Beat* beat) { return 1u << (4 - ClampedDuration(beat)); }
+
+int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
+                   uint8_t tripletFeel) {
+  const Beat* beat = &cell->beats[index];
+  int64_t length = static_cast<int64_t>(ticksPerSixtyFourth) * PlainLength(beat);
+  bool dotted = (beat->flags & kBeatDotted) != 0;
+  bool tuplet = (beat->flags & kBeatTuplet) != 0;
+  if (dotted) length += length / 2;
+  if (tuplet) length = ApplyTuplet(length, beat->tuplet);
+  if (tripletFeel == 1 && beat->duration == kEighth && !dotted && !tuplet) {
+    uint64_t position = PlainPosition(cell, index);
+    if (position % 16 == 0) {
+      length += length / 2;  // the on-beat eighth of a swung pair
+    } else if (position % 8 == 0) {
+      length /= 2;  // the off-beat eighth
+    }
+  }
+  // At most 255 x 64 x 3 / 2 ticks, well inside int32.
+  return static_cast<int32_t>(length);
+}
+
+}  // namespace Tolvenar

@@ -1,0 +1,64 @@
+// Pieces of the song-to-MIDI converter shared by its files: the per-tick
+// beat step and measure close, beat lengths, and the tempo, volume and
+// channel rules.
+#ifndef ORLIX_CONVERT_INTERNAL_H
+#define ORLIX_CONVERT_INTERNAL_H
+
+#include <cstdint>
+
+#include "orlix/tolvenar.h"
+
+namespace Tolvenar {
+
+// What one conversion works on. K is the number of ticks in a sixty-fourth.
+struct ConvertContext {
+  FileStruct* song;
+  MidiFileStruct* file;
+  uint32_t ticksPerSixtyFourth;
+};
+
+// The largest value a set-tempo event can carry (24 bits).
+constexpr uint32_t kMaxSetTempo = 0xFFFFFF;
+constexpr uint8_t kNoteOffVelocity = 80;
+constexpr uint8_t kDefaultVelocity = 95;
+
+// 60 / tempo x 1,000,000 with both steps rounded to a 64-bit significand,
+// truncated; tempo must be at least 1.
+uint32_t TempoToMicroseconds(uint32_t tempo);
+// Set-tempo on chunk 0 for a tempo of at least 1.
+void AddTempoChange(const ConvertContext& context, uint32_t tempo);
+
+// Song volume byte (0..16) to a controller 7 value (0..127).
+uint8_t VolumeToController(uint8_t volume);
+
+// 1 when the 1-based number lies in 1..limit.
+inline bool IsValidOneBased(int32_t number, int32_t limit) {
+  return number >= 1 && number <= limit;
+}
+// The track's entry of the channel table, or null when its port or main
+// channel lies outside the table.
+const MidiChannel* TrackChannelEntry(const FileStruct* song, const Track* track);
+// Program change / channel volume on the track's main channel and, when it
+// differs, its effects channel; a channel outside 1..16 is left out.
+void AddChannelPairProgram(MidiTrackChunk* chunk, const Track* track, uint8_t program);
+void AddChannelPairVolume(MidiTrackChunk* chunk, const Track* track, uint8_t value);
+
+// The cell of one track in one measure, or null when the song lacks it.
+const TrackMeasure* MeasureCell(const FileStruct* song, uint32_t measure, uint32_t track);
+
+// Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel.
+int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
+                   uint8_t tripletFeel);
+// 2^(4 - duration) sixty-fourths, ignoring dot, tuplet and triplet feel.
+uint32_t PlainLength(const Beat* beat);
+
+// One tick of one track: ends the sounding beat and starts the next.
+void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
+// On the bar line: the last started beat's note-offs.
+void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
+// One tick of song time passes for the chunk.
+inline void AdvanceTick(MidiTrackChunk* chunk) { ++chunk->pendingDelta; }
+
+}  // namespace Tolvenar
+
+#endif

@@ -1,0 +1,154 @@
+// The conversion driver: conductor and track set-up, the measure walk with
+// time signatures, markers and repeats, the tick loop, and the track ends.
+#include "convert/convert_internal.h"
+
+namespace Tolvenar {
+namespace {
+
+constexpr uint8_t kThirtySecondsPerQuarter = 8;
+constexpr uint8_t kProgramLimit = 128;
+constexpr uint32_t kDefaultTempoMicroseconds = 500000;  // 120 per minute
+
+struct WalkState {
+  uint8_t numerator;
+  uint8_t denominator;
+};
+
+// Null texts go out as empty ones: the event keeps its place in the track.
+const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+uint8_t TrailingZeroBits(uint8_t value) {
+  uint8_t count = 0;
+  while (value != 0 && (value & 1) == 0) {
+    value = static_cast<uint8_t>(value >> 1);
+    ++count;
+  }
+  return count;
+}
+
+// A denominator of 0 in force (none set yet, or a header storing 0) has no
+// meaning: the measure is timed and announced as if it were 4.
+uint8_t EffectiveDenominator(const WalkState& state) {
+  return state.denominator != 0 ? state.denominator : 4;
+}
+
+void StartConductor(const ConvertContext& context) {
+  MidiTrackChunk* conductor = &context.file->tracks[0];
+  uint32_t tempo = static_cast<uint32_t>(context.song->tempo);
+  // Tempo 0 would divide by zero: start at the MIDI default instead.
+  if (tempo == 0) {
+    AddMetaEventSetTempo(conductor, kDefaultTempoMicroseconds);
+  } else {
+    AddTempoChange(context, tempo);
+  }
+  AddMetaEventTrackName(conductor, TextOrEmpty(context.song->info.title));
+}
+
+void SetUpTrack(const ConvertContext& context, uint32_t index) {
+  const Track* track = &context.song->tracks[index];
+  MidiTrackChunk* chunk = &context.file->tracks[index + 1];
+  AddMetaEventTrackName(chunk, TextOrEmpty(track->name));
+  const MidiChannel* entry = TrackChannelEntry(context.song, track);
+  if (entry == nullptr) return;
+  uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
+  // A program byte of 128 or more is no MIDI program: no program change.
+  if (program < kProgramLimit) AddChannelPairProgram(chunk, track, program);
+  AddChannelPairVolume(chunk, track, VolumeToController(entry->volume));
+}
+
+void UpdateTimeSignature(const ConvertContext& context, const MeasureHeader* header,
+                         WalkState* state) {
+  bool hasNumerator = (header->flags & kMeasureNumerator) != 0;
+  bool hasDenominator = (header->flags & kMeasureDenominator) != 0;
+  bool changed = (hasNumerator && header->keyNumerator != state->numerator) ||
+                 (hasDenominator && header->keyDenominator != state->denominator);
+  if (hasNumerator) state->numerator = header->keyNumerator;
+  if (hasDenominator) state->denominator = header->keyDenominator;
+  if (!changed) return;
+  uint8_t denominator = EffectiveDenominator(*state);
+  AddMetaEventTimeSignature(&context.file->tracks[0], state->numerator,
+                            TrailingZeroBits(denominator), static_cast<uint8_t>(96 / denominator),
+                            kThirtySecondsPerQuarter);
+}
+
+uint32_t TicksPerMeasure(const ConvertContext& context, const WalkState& state) {
+  // At most 255 x 64 x 255 ticks.
+  uint32_t sixtyFourths = state.numerator * 64u / EffectiveDenominator(state);
+  return sixtyFourths * context.ticksPerSixtyFourth;
+}
+
+void TickLoop(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
+  FileStruct* song = context.song;
+  for (uint32_t tick = 0; tick < ticks; ++tick) {
+    for (uint32_t track = 0; track < song->trackCount; ++track) {
+      const TrackMeasure* cell = MeasureCell(song, measure, track);
+      BeatStep(context, track, cell);
+      AdvanceTick(&context.file->tracks[track + 1]);
+      if (tick == ticks - 1) MeasureClose(context, track, cell);
+    }
+    AdvanceTick(&context.file->tracks[0]);
+  }
+}
+
+// Walks one measure; returns the index of the measure to walk next.
+uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState* state) {
+  FileStruct* song = context.song;
+  MeasureHeader* header = &song->measureHeaders[measure];
+  UpdateTimeSignature(context, header, state);
+  uint32_t ticks = TicksPerMeasure(context, *state);
+  if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
+    AddMetaEventMarker(&context.file->tracks[0], TextOrEmpty(header->marker->text));
+  }
+  for (uint32_t track = 0; track < song->trackCount; ++track) {
+    song->tracks[track].nextBeat = 0;
+    song->tracks[track].ticksLeft = 0;
+  }
+  TickLoop(context, measure, ticks);
+  if ((header->flags & kMeasureEndRepeat) == 0 || header->repeatPass >= header->repeatCount) {
+    return measure + 1;
+  }
+  ++header->repeatPass;
+  // Back to the nearest begin-repeat at or before this measure, else to 0.
+  for (uint32_t j = measure + 1; j-- > 0;) {
+    if ((song->measureHeaders[j].flags & kMeasureBeginRepeat) != 0) return j;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const TrackMeasure* MeasureCell(const FileStruct* song, uint32_t measure, uint32_t track) {
+  if (song->measures == nullptr || measure >= song->measureCount || track >= song->trackCount ||
+      song->measures[measure] == nullptr) {
+    return nullptr;
+  }
+  const TrackMeasure* cell = &song->measures[measure][track];
+  return cell->beats != nullptr ? cell : nullptr;
+}
+
+int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
+  // The record must hold a chunk for the conductor and one per track; when
+  // it cannot, nothing is appended and the conversion reports failure.
+  if (song == nullptr || file == nullptr || file->tracks == nullptr ||
+      static_cast<uint64_t>(file->trackCount) < static_cast<uint64_t>(song->trackCount) + 1 ||
+      (song->trackCount != 0 && song->tracks == nullptr)) {
+    return 0;
+  }
+  ConvertContext context = {song, file, resolution & 0xFF};
+  StartConductor(context);
+  for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(context, track);
+
+  WalkState state = {0, 0};
+  // Without headers there is nothing to walk.
+  uint32_t measureCount = song->measureHeaders != nullptr ? song->measureCount : 0;
+  uint32_t measure = 0;
+  while (measure < measureCount) measure = WalkMeasure(context, measure, &state);
+  for (uint32_t m = 0; m < measureCount; ++m) song->measureHeaders[m].repeatPass = 0;
+
+  for (uint32_t chunk = 0; chunk <= song->trackCount; ++chunk) {
+    AddMetaEventEndOfTrack(&file->tracks[chunk]);
+  }
+  return 1;
+}
+
+}  // namespace Tolvenar
