@@ -2,6 +2,7 @@
 #include "counting_stream.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -10,15 +11,21 @@ ssize_t CountingRead(void* cookie, char* buffer, size_t size) {
   CountingStream* counting = static_cast<CountingStream*>(cookie);
   size_t done = 0;
   while (done < size) {
-    ssize_t got = pread(counting->fd, buffer + done, size - done,
-                        static_cast<off_t>(counting->position + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      if (done == 0) return -1;
-      break;
+    uint64_t at = counting->position + done;
+    if (at < counting->blockStart || at >= counting->blockStart + counting->blockLength) {
+      ssize_t got = pread64(counting->fd, counting->block, sizeof counting->block,
+                            static_cast<off64_t>(at));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && done == 0) return -1;
+      if (got <= 0) break;
+      counting->blockStart = at;
+      counting->blockLength = static_cast<size_t>(got);
     }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
+    size_t offset = static_cast<size_t>(at - counting->blockStart);
+    size_t count = counting->blockLength - offset;
+    if (count > size - done) count = size - done;
+    memcpy(buffer + done, counting->block + offset, count);
+    done += count;
   }
   counting->position += done;
   if (counting->position > counting->furthest) counting->furthest = counting->position;
@@ -59,6 +66,8 @@ int OpenCountingStream(CountingStream* counting, int fd, uint64_t size) {
   counting->position = 0;
   counting->furthest = 0;
   counting->size = size;
+  counting->blockStart = 0;
+  counting->blockLength = 0;
   cookie_io_functions_t functions = {CountingRead, nullptr, CountingSeek, CountingClose};
   counting->stream = fopencookie(counting, "rb", functions);
   if (!counting->stream) {

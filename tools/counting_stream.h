@@ -12,6 +12,11 @@ struct CountingStream {
   uint64_t position;   // offset of the next byte the reader will get
   uint64_t furthest;   // largest offset the reader has reached
   uint64_t size;       // file size when opened
+  // The stream is unbuffered so the counts stay exact; this block spares a
+  // system call for each of the reader's many small reads.
+  unsigned char block[65536];
+  uint64_t blockStart;
+  size_t blockLength;
 };
 
 // Wraps fd (a regular file open for reading, now owned by the stream).
