@@ -18,6 +18,7 @@ import make_demo_song as song  # noqa: E402  (the song writer)
 TOOL = os.environ.get("ORLIX_TOOL", "orlix")
 SONG_TO_MIDI = os.environ.get("ORLIX_SONG_TO_MIDI")
 DEMO = os.environ.get("ORLIX_DEMO", os.path.join(HERE, "..", "examples", "demo.gp4"))
+CORPUS = os.environ.get("ORLIX_CORPUS_DIR", "")
 
 LYRICS = [(1, "")] * 5
 
@@ -292,6 +293,25 @@ class RoundTrip(Workspace):
                 tracks = 1 + (2 if name == "demo.gp4" else 0)
                 self.assertEqual(produced[:14], b"MThd\0\0\0\x06\0\x01" +
                                  bytes([0, tracks]) + b"\x01\xe0")
+
+    @unittest.skipUnless(SONG_TO_MIDI, "ORLIX_SONG_TO_MIDI not set")
+    def test_corpus_songs_convert_like_the_flat_interface(self):
+        folder = os.path.join(CORPUS, "gp4")
+        if not os.path.isdir(folder):
+            self.skipTest("no song corpus at %r" % folder)
+        songs = sorted(os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(".gp4"))
+        out_dir = os.path.join(self.dir, "out")
+        os.mkdir(out_dir)
+        code, out, err = run("convert", "-d", out_dir, *songs)
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(out, "orlix: %d converted, 0 failed\n" % len(songs))
+        for path in songs:
+            with self.subTest(song=os.path.basename(path)):
+                flat = os.path.join(self.dir, "flat.mid")
+                subprocess.run([SONG_TO_MIDI, path, flat], check=True, capture_output=True)
+                mine = os.path.join(out_dir, os.path.basename(path)[:-4] + ".mid")
+                with open(mine, "rb") as a, open(flat, "rb") as b:
+                    self.assertEqual(a.read(), b.read())
 
 
 def current_umask():

@@ -117,7 +117,10 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // Converts one song; reports its failure and returns 0, or returns 1.
-int ConvertOne(const std::string& input, const std::string& target) {
+// written holds the outputs of this run: two songs of one name in a batch
+// must not silently replace each other.
+int ConvertOne(const std::string& input, const std::string& target,
+               std::set<std::string>* written) {
   if (SameFile(input, target)) {
     Report(target, "is the input file; refusing to write over it");
     return 0;
@@ -136,12 +139,18 @@ int ConvertOne(const std::string& input, const std::string& target) {
     Report(input, message);
     return 0;
   }
-  int written = WriteFileAtomically(target, buffer, size, &message);
+  if (written->count(target)) {
+    Tolvenar::DestroyMidiBuffer(buffer);
+    Report(input, "its output " + target + " was already written in this run; skipped");
+    return 0;
+  }
+  int saved = WriteFileAtomically(target, buffer, size, &message);
   Tolvenar::DestroyMidiBuffer(buffer);
-  if (!written) {
+  if (!saved) {
     Report(target, message);
     return 0;
   }
+  written->insert(target);
   return 1;
 }
 
@@ -188,13 +197,7 @@ int Convert(int count, char** args) {
     std::string target = output      ? std::string(output)
                          : directory ? std::string(directory) + "/" + WithMidiExtension(BaseName(input))
                                      : WithMidiExtension(input);
-    // Two songs of one name in a batch must not silently replace each other.
-    if (!targets.insert(target).second) {
-      Report(input, "its output " + target + " was already written in this run; skipped");
-      ++failed;
-      continue;
-    }
-    if (ConvertOne(input, target)) {
+    if (ConvertOne(input, target, &targets)) {
       ++converted;
     } else {
       ++failed;
