@@ -1,0 +1,68 @@
+// Temporary file, checked writes, fsync, fchmod, rename into place.
+#include "output_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int Fail(std::string* message, const char* what, int fd, const std::string& temporary) {
+  *message = std::string(what) + ": " + strerror(errno);
+  if (fd >= 0) close(fd);
+  unlink(temporary.c_str());
+  return 0;
+}
+
+std::string BaseNameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+int WriteFileAtomically(const std::string& target, const unsigned char* data, size_t size,
+                        std::string* message) {
+  std::string directory = DirectoryOf(target);
+  std::string temporary = directory + "/." + BaseNameOf(target) + ".XXXXXX";
+  int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0) {
+    *message = std::string("cannot create a file in ") + directory + ": " + strerror(errno);
+    return 0;
+  }
+  size_t written = 0;
+  while (written < size) {
+    ssize_t count = write(fd, data + written, size - written);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return Fail(message, "write failed", fd, temporary);
+    }
+    written += static_cast<size_t>(count);
+  }
+  // mkstemp makes the file 0600; give it the mode a new file would get.
+  mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(fd, 0666 & ~mask) != 0) return Fail(message, "cannot set the file mode", fd, temporary);
+  if (fsync(fd) != 0) return Fail(message, "write failed", fd, temporary);
+  if (close(fd) != 0) return Fail(message, "write failed", -1, temporary);
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
+    return Fail(message, "cannot rename the finished file into place", -1, temporary);
+  }
+  // Make the rename itself durable; a failure here loses nothing written.
+  int directoryFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directoryFd >= 0) {
+    fsync(directoryFd);
+    close(directoryFd);
+  }
+  return 1;
+}
