@@ -56,6 +56,25 @@ uint32_t StringsShown(const Track& track) {
   return track.stringCount > 7 ? 7 : static_cast<uint32_t>(track.stringCount);
 }
 
+// Notes the converter sounds: playable notes (type 1) of sounding beats, on
+// the strings the track uses.
+unsigned long PlayableNotes(const FileStruct& song, uint32_t t) {
+  unsigned long count = 0;
+  uint32_t strings = StringsShown(song.tracks[t]);
+  for (uint32_t m = 0; song.measures && m < song.measureCount; ++m) {
+    const Tolvenar::TrackMeasure& cell = song.measures[m][t];
+    for (uint32_t b = 0; b < cell.beatCount; ++b) {
+      const Tolvenar::Beat& beat = cell.beats[b];
+      if ((beat.flags & Tolvenar::kBeatStatus) && (beat.status == 0 || beat.status == 2)) continue;
+      for (uint32_t s = 0; s < strings; ++s) {
+        const Tolvenar::Note& note = beat.notes[s];
+        if ((beat.strings & (0x40 >> s)) && (note.flags & 0x20) && note.type == 1) ++count;
+      }
+    }
+  }
+  return count;
+}
+
 // The track's entry of the channel table, or null when port or channel is
 // outside the table.
 const Tolvenar::MidiChannel* ChannelEntry(const FileStruct& song, const Track& track) {
@@ -167,7 +186,8 @@ std::string SongInfoText(const FileStruct& song) {
       line += ", program " + std::to_string(entry->instrument & 0xFF);
     }
     line += ", " + std::to_string(track.fretCount) + " frets, capo " +
-            std::to_string(track.capoHeight);
+            std::to_string(track.capoHeight) + ", " + std::to_string(PlayableNotes(song, t)) +
+            " notes to play";
     out.append(line).push_back('\n');
   }
   return out;
@@ -290,6 +310,8 @@ std::string SongInfoJson(const FileStruct& song) {
     JsonInteger(&json, track.fretCount);
     JsonKey(&json, "capo");
     JsonInteger(&json, track.capoHeight);
+    JsonKey(&json, "notesToPlay");
+    JsonInteger(&json, static_cast<long long>(PlayableNotes(song, t)));
     JsonEndObject(&json);
   }
   JsonEndArray(&json);
