@@ -101,10 +101,20 @@ void TickLoop(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
   while (tick < ticks) {
     bool last = tick == ticks - 1;
     for (uint32_t track = 0; track < song->trackCount; ++track) {
-      const TrackMeasure* cell = MeasureCell(song, measure, track);
-      BeatStep(context, track, cell);
+      Track* t = &song->tracks[track];
+      // Away from a boundary the beat step only counts down.
+      if (t->ticksLeft != 0 && !last) {
+        --t->ticksLeft;
+      } else {
+        const TrackMeasure* cell = MeasureCell(song, measure, track);
+        BeatStep(context, track, cell);
+        if (last) {
+          AdvanceTick(&file->tracks[track + 1]);
+          MeasureClose(context, track, cell);
+          continue;
+        }
+      }
       AdvanceTick(&file->tracks[track + 1]);
-      if (last) MeasureClose(context, track, cell);
     }
     AdvanceTick(&file->tracks[0]);
     ++tick;
