@@ -178,3 +178,48 @@ TEST(MidiChunk, UnencodableEventsAreRefused) {
   FailAllocationNumber(0);
   full.c.data = nullptr;
 }
+
+// The converter's batch of note events gives the bytes of the single
+// appenders in a row, with one allocation, or with a failing one, or with a
+// delta that no event may carry.
+TEST(MidiChunk, NoteEventBatchEqualsSingleAppends) {
+  const NoteEvent kBatch[] = {{0x80, 64, 80}, {0x80, 59, 80}, {0x93, 60, 95}, {0x93, 62, 111}};
+  struct Case {
+    const char* name;
+    uint8_t runningStatus;
+    uint32_t pendingDelta;
+    uint32_t count;
+    bool failFirstAllocation;
+  };
+  const Case kCases[] = {
+      {"fresh chunk", 0, 0, 4, false},       {"running note-off", 0x80, 300, 4, false},
+      {"running note-on", 0x93, 0x0FFFFFFF, 4, false}, {"one event", 0x93, 7, 1, false},
+      {"no events", 0x80, 9, 0, false},      {"growth fails", 0x80, 200, 4, true},
+      {"delta too large", 0x80, 0x10000000, 4, false},
+  };
+  for (const Case& k : kCases) {
+    SCOPED_TRACE(k.name);
+    Chunk single, batch;
+    for (Chunk* chunk : {&single, &batch}) {
+      ASSERT_EQ(1, AddMetaEventTrackName(&chunk->c, "T"));
+      chunk->c.runningStatus = k.runningStatus;
+      chunk->c.pendingDelta = k.pendingDelta;
+    }
+    for (uint32_t i = 0; i < k.count; ++i) {
+      const NoteEvent& e = kBatch[i];
+      uint8_t channel = static_cast<uint8_t>(e.status & 0x0F);
+      if ((e.status & 0xF0) == 0x80) {
+        AddEventNoteOff(&single.c, channel, e.key, e.velocity);
+      } else {
+        AddEventNoteOn(&single.c, channel, e.key, e.velocity);
+      }
+    }
+    if (k.failFirstAllocation) FailAllocationNumber(1);
+    AppendNoteEvents(&batch.c, kBatch, k.count);
+    FailAllocationNumber(0);
+    EXPECT_EQ(single.bytes(), batch.bytes());
+    EXPECT_EQ(single.c.length, batch.c.length);
+    EXPECT_EQ(single.c.pendingDelta, batch.c.pendingDelta);
+    EXPECT_EQ(single.c.runningStatus, batch.c.runningStatus);
+  }
+}

@@ -1,4 +1,5 @@
-// Song loading through a counting stream, failure diagnosis, and conversion.
+// Song loading (a failed load again through a counting stream), failure
+// diagnosis, and conversion.
 #include "song_file.h"
 
 #include <cerrno>
@@ -69,6 +70,24 @@ int LoadSongFile(const char* path, Tolvenar::FileStruct* song, std::string* mess
     *message = S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file";
     close(fd);
     return 0;
+  }
+  // First a plain buffered stream, which serves the reader's many small
+  // reads from memory; only a failed load is repeated through the exact
+  // (unbuffered, so slower) counting stream to say where it went wrong.
+  int countingFd = dup(fd);
+  if (countingFd >= 0) {
+    if (FILE* stream = fdopen(fd, "rb")) {
+      setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
+      int loaded = Tolvenar::LoadFileStruct(song, stream);
+      fclose(stream);
+      if (loaded) {
+        close(countingFd);
+        return 1;
+      }
+    } else {
+      close(fd);
+    }
+    fd = countingFd;
   }
   CountingStream counting;
   if (!OpenCountingStream(&counting, fd, static_cast<uint64_t>(info.st_size))) {

@@ -1,6 +1,7 @@
 // The per-tick beat step of a track, the measure close on the bar line, and
 // the note and mix-table events of a beat.
 #include "convert/convert_internal.h"
+#include "midi/midi_internal.h"
 
 namespace Tolvenar {
 namespace {
@@ -12,6 +13,8 @@ constexpr uint8_t kNotePlayable = 0x20;  // type and fret present
 constexpr uint8_t kNoteDynamic = 0x10;
 constexpr uint8_t kNoteTypeNormal = 1;
 constexpr int32_t kChannelCount = 16;
+constexpr uint8_t kStatusNoteOff = 0x80;
+constexpr uint8_t kStatusNoteOn = 0x90;
 
 bool IsSounding(const Beat* beat) {
   return (beat->flags & kBeatStatus) == 0 ||
@@ -58,19 +61,34 @@ uint8_t VelocityOf(const Note* note) {
   return static_cast<uint8_t>(note->dynamic * 16 - 1);
 }
 
-void SendNoteOffs(const ConvertContext& context, uint32_t track, const Beat* beat) {
-  NoteTarget target;
-  if (!IsSounding(beat) || !NoteTargetOf(context, track, &target)) return;
+// A beat's note events are gathered per tick and appended in one go; this
+// holds the note-offs of one beat and the note-ons of the next.
+struct NoteEvents {
+  NoteEvent events[2 * kSlotCount];
+  uint32_t count;
+};
+
+void Flush(const NoteTarget& target, NoteEvents* pending) {
+  AppendNoteEvents(target.chunk, pending->events, pending->count);
+  pending->count = 0;
+}
+
+void Push(const NoteTarget& target, NoteEvents* pending, uint8_t kind, uint8_t pitch,
+          uint8_t velocity) {
+  pending->events[pending->count++] = {static_cast<uint8_t>(kind | target.channel), pitch, velocity};
+}
+
+void CollectNoteOffs(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
+  if (!IsSounding(beat)) return;
   for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
     uint8_t pitch = 0;
     if (!HoldsNote(beat, slot) || !PitchOf(target, beat, slot, &pitch)) continue;
-    AddEventNoteOff(target.chunk, target.channel, pitch, kNoteOffVelocity);
+    Push(target, pending, kStatusNoteOff, pitch, kNoteOffVelocity);
   }
 }
 
-void SendNoteOns(const ConvertContext& context, uint32_t track, const Beat* beat) {
-  NoteTarget target;
-  if (!IsSounding(beat) || !NoteTargetOf(context, track, &target)) return;
+void CollectNoteOns(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
+  if (!IsSounding(beat)) return;
   for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
     const Note* note = &beat->notes[slot];
     uint8_t pitch = 0;
@@ -78,7 +96,7 @@ void SendNoteOns(const ConvertContext& context, uint32_t track, const Beat* beat
         note->type != kNoteTypeNormal || !PitchOf(target, beat, slot, &pitch)) {
       continue;
     }
-    AddEventNoteOn(target.chunk, target.channel, pitch, VelocityOf(note));
+    Push(target, pending, kStatusNoteOn, pitch, VelocityOf(note));
   }
 }
 
@@ -107,26 +125,38 @@ const Beat* LastStartedBeat(const Track* t, const TrackMeasure* cell) {
 void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure* cell) {
   Track* t = &context.song->tracks[track];
   if (t->ticksLeft == 0) {
+    NoteTarget target = {};
+    bool plays = NoteTargetOf(context, track, &target);
+    NoteEvents pending;
+    pending.count = 0;
     const Beat* ending = LastStartedBeat(t, cell);
-    if (ending != nullptr) SendNoteOffs(context, track, ending);
+    if (ending != nullptr && plays) CollectNoteOffs(target, ending, &pending);
     uint32_t next = static_cast<uint32_t>(t->nextBeat);
     if (cell != nullptr && t->nextBeat >= 0 && next < cell->beatCount) {
       const Beat* beat = &cell->beats[next];
       t->ticksLeft =
           BeatLength(cell, next, context.ticksPerSixtyFourth, context.song->tripletFeel);
       if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
+        // Its events come after the note-offs and before the note-ons.
+        if (plays) Flush(target, &pending);
         ApplyMixTable(context, track, beat->mixTable);
       }
-      SendNoteOns(context, track, beat);
+      if (plays) CollectNoteOns(target, beat, &pending);
       ++t->nextBeat;
     }
+    if (plays) Flush(target, &pending);
   }
   --t->ticksLeft;
 }
 
 void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeasure* cell) {
   const Beat* last = LastStartedBeat(&context.song->tracks[track], cell);
-  if (last != nullptr) SendNoteOffs(context, track, last);
+  NoteTarget target = {};
+  if (last == nullptr || !NoteTargetOf(context, track, &target)) return;
+  NoteEvents pending;
+  pending.count = 0;
+  CollectNoteOffs(target, last, &pending);
+  Flush(target, &pending);
 }
 
 }  // namespace Tolvenar

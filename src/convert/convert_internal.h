@@ -58,6 +58,8 @@ void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure*
 void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
 // One tick of song time passes for the chunk.
 inline void AdvanceTick(MidiTrackChunk* chunk) { ++chunk->pendingDelta; }
+// n ticks at once; wraps like n single ticks would.
+inline void AdvanceTicks(MidiTrackChunk* chunk, uint32_t n) { chunk->pendingDelta += n; }
 
 }  // namespace Tolvenar
 

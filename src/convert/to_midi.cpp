@@ -77,16 +77,61 @@ uint32_t TicksPerMeasure(const ConvertContext& context, const WalkState& state) 
   return sixtyFourths * context.ticksPerSixtyFourth;
 }
 
+// Ticks until the next tick at which a track's beat step has work, counted
+// after the step of the current tick: a track acts when its ticksLeft,
+// falling by one a tick, reaches 0; a negative one never does again in this
+// measure. UINT32_MAX when no track will act.
+uint32_t TicksToNextBoundary(const FileStruct* song) {
+  uint32_t gap = UINT32_MAX;
+  for (uint32_t track = 0; track < song->trackCount; ++track) {
+    int32_t left = song->tracks[track].ticksLeft;
+    if (left >= 0 && static_cast<uint32_t>(left) < gap) gap = static_cast<uint32_t>(left);
+  }
+  return gap;
+}
+
+// The measure's ticks, but only those where something can happen are
+// stepped one by one: the ticks in between, when every beat step would just
+// count down, pass for all tracks and chunks at once. The result equals
+// stepping every tick, scratch fields included.
 void TickLoop(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
   FileStruct* song = context.song;
-  for (uint32_t tick = 0; tick < ticks; ++tick) {
+  MidiFileStruct* file = context.file;
+  uint32_t tick = 0;
+  while (tick < ticks) {
+    bool last = tick == ticks - 1;
     for (uint32_t track = 0; track < song->trackCount; ++track) {
-      const TrackMeasure* cell = MeasureCell(song, measure, track);
-      BeatStep(context, track, cell);
-      AdvanceTick(&context.file->tracks[track + 1]);
-      if (tick == ticks - 1) MeasureClose(context, track, cell);
+      Track* t = &song->tracks[track];
+      // Away from a boundary the beat step only counts down.
+      if (t->ticksLeft != 0 && !last) {
+        --t->ticksLeft;
+      } else {
+        const TrackMeasure* cell = MeasureCell(song, measure, track);
+        BeatStep(context, track, cell);
+        if (last) {
+          AdvanceTick(&file->tracks[track + 1]);
+          MeasureClose(context, track, cell);
+          continue;
+        }
+      }
+      AdvanceTick(&file->tracks[track + 1]);
     }
-    AdvanceTick(&context.file->tracks[0]);
+    AdvanceTick(&file->tracks[0]);
+    ++tick;
+    if (last) break;
+    // Idle ticks up to the next boundary, never past the last tick, whose
+    // measure close must be stepped.
+    uint32_t idle = ticks - 1 - tick;
+    uint32_t gap = TicksToNextBoundary(song);
+    if (gap < idle) idle = gap;
+    if (idle == 0) continue;
+    for (uint32_t track = 0; track < song->trackCount; ++track) {
+      // At most one measure of ticks: no int32 overflow.
+      song->tracks[track].ticksLeft -= static_cast<int32_t>(idle);
+      AdvanceTicks(&file->tracks[track + 1], idle);
+    }
+    AdvanceTicks(&file->tracks[0], idle);
+    tick += idle;
   }
 }
 

@@ -44,6 +44,20 @@ inline void WriteU32BE(uint8_t* out, uint32_t value) {
 // block cannot grow.
 int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, size_t length);
 
+// One note-on or note-off for AppendNoteEvents: status with its channel,
+// key and velocity.
+struct NoteEvent {
+  uint8_t status;
+  uint8_t key;
+  uint8_t velocity;
+};
+// Appends count note events at the chunk's pending delta, as that many
+// AddEventNoteOn/AddEventNoteOff calls in a row would (the first carries the
+// delta, the rest 0, running status throughout), but with one exact
+// reallocation for all of them; when that fails the events are appended one
+// by one, so the outcome is never worse than the single calls.
+void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count);
+
 // Writes count 16-bit values high byte first, one two-byte write each;
 // stops at the first incomplete write. Returns the values written completely.
 size_t WriteSwappedShorts(const uint16_t* values, size_t count, FILE* stream);

@@ -101,6 +101,44 @@ int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, s
   return AppendEvent(chunk, event);
 }
 
+void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count) {
+  if (count == 0) return;
+  uint32_t deltaSize = VariableLengthSize(chunk->pendingDelta);
+  // Each single call would be refused for the same delta.
+  if (deltaSize == 0) return;
+  uint64_t newLength = uint64_t{chunk->length} + deltaSize + (count - 1) + 2 * uint64_t{count};
+  uint8_t status = chunk->runningStatus;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (events[i].status != status) ++newLength;
+    status = events[i].status;
+  }
+  uint8_t* data = newLength <= UINT32_MAX
+                      ? static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(newLength)))
+                      : nullptr;
+  if (!data) {
+    for (uint32_t i = 0; i < count; ++i) {
+      AppendNoteEvent(chunk, static_cast<uint8_t>(events[i].status & 0xF0),
+                      static_cast<uint8_t>(events[i].status & 0x0F), events[i].key,
+                      events[i].velocity);
+    }
+    return;
+  }
+  uint8_t* out = data + chunk->length;
+  out += WriteVariableLength(out, chunk->pendingDelta);
+  status = chunk->runningStatus;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i > 0) *out++ = 0;  // the later events share the first one's tick
+    if (events[i].status != status) *out++ = events[i].status;
+    status = events[i].status;
+    *out++ = events[i].key;
+    *out++ = events[i].velocity;
+  }
+  chunk->data = data;
+  chunk->length = static_cast<uint32_t>(newLength);
+  chunk->pendingDelta = 0;
+  chunk->runningStatus = status;
+}
+
 int InitMidiTrackChunk(MidiTrackChunk* chunk) {
   memcpy(chunk->id, "MTrk", 4);
   chunk->length = 0;

@@ -37,6 +37,11 @@ void FreeBeatEffects(BeatEffects** effects) {
 void FreeNote(Note* note) { FreeNoteEffects(&note->effects); }
 
 void FreeBeat(Beat* beat) {
+  // Most beats own nothing but plain notes: skip the calls for them.
+  bool attachments = beat->chord || beat->text || beat->effects || beat->mixTable;
+  bool noteEffects = false;
+  for (const Note& note : beat->notes) noteEffects = noteEffects || note.effects;
+  if (!attachments && !noteEffects) return;
   FreeChordDiagram(&beat->chord);
   free(beat->text);
   beat->text = nullptr;

@@ -10,9 +10,14 @@ namespace Tolvenar {
 // leaves only finished attachments for FreeBeat to release.
 static int ReadBeatFields(Beat* beat, FILE* stream) {
   if (!ReadU8(stream, &beat->flags)) return 0;
-  if ((beat->flags & kBeatStatus) && !ReadU8(stream, &beat->status)) return 0;
-  if (!ReadI8(stream, &beat->duration)) return 0;
-  if ((beat->flags & kBeatTuplet) && !ReadI32LE(stream, &beat->tuplet)) return 0;
+  // Status (when flagged), duration and tuplet (when flagged) in one read.
+  uint8_t fields[6];
+  size_t size = ((beat->flags & kBeatStatus) ? 1 : 0) + 1 + ((beat->flags & kBeatTuplet) ? 4 : 0);
+  if (!ReadBytes(stream, fields, size)) return 0;
+  const uint8_t* field = fields;
+  if (beat->flags & kBeatStatus) beat->status = *field++;
+  beat->duration = static_cast<int8_t>(*field++);
+  if (beat->flags & kBeatTuplet) beat->tuplet = static_cast<int32_t>(DecodeU32LE(field));
   if (beat->flags & kBeatChord) {
     beat->chord = LoadChordDiagram(stream);
     if (!beat->chord) return 0;

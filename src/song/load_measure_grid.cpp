@@ -16,12 +16,17 @@ static int ReadCell(TrackMeasure* cell, FILE* stream) {
   // A count the rest of the stream cannot back would fail at its beats;
   // fail before allocating for it.
   if (!StreamCanHold(stream, beatCount, kMinBeatBytes)) return 0;
-  cell->beats = static_cast<Beat*>(AllocArray(beatCount, sizeof(Beat)));
+  // LoadBeat sets every beat completely, so the array is not zeroed first.
+  cell->beats = static_cast<Beat*>(AllocArrayUninitialised(beatCount, sizeof(Beat)));
   if (!cell->beats) return 0;
-  // A failed beat owns nothing and the beats after it are still zero, so the
-  // body release that follows frees exactly what was read.
-  for (uint32_t b = 0; b < beatCount; ++b)
-    if (!LoadBeat(&cell->beats[b], stream)) return 0;
+  for (uint32_t b = 0; b < beatCount; ++b) {
+    if (!LoadBeat(&cell->beats[b], stream)) {
+      // A failed beat owns nothing and the ones after it were never set:
+      // the body release that follows sees only the beats read.
+      cell->beatCount = b;
+      return 0;
+    }
+  }
   return 1;
 }
 

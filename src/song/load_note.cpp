@@ -36,21 +36,24 @@ NoteEffects* LoadNoteEffects(FILE* stream) {
 }
 
 static int ReadNoteFields(Note* note, FILE* stream) {
-  // Flag 0x20 brings the type first of all and the fret after the dynamic.
-  if ((note->flags & 0x20) && !ReadU8(stream, &note->type)) return 0;
+  // The fixed fields that the flags announce come in one read: the type
+  // (0x20) first of all, the duration and tuplet (0x01), the dynamic
+  // (0x10), the fret (0x20 again) and the two fingerings (0x80).
+  uint8_t fields[7];
+  size_t size = ((note->flags & 0x20) ? 2 : 0) + ((note->flags & 0x01) ? 2 : 0) +
+                ((note->flags & 0x10) ? 1 : 0) + ((note->flags & 0x80) ? 2 : 0);
+  if (!ReadBytes(stream, fields, size)) return 0;
+  const uint8_t* field = fields;
+  if (note->flags & 0x20) note->type = *field++;
   if (note->flags & 0x01) {
-    uint8_t pair[2];
-    if (!ReadBytes(stream, pair, sizeof pair)) return 0;
-    note->duration = pair[0];
-    note->tuplet = pair[1];
+    note->duration = *field++;
+    note->tuplet = *field++;
   }
-  if ((note->flags & 0x10) && !ReadU8(stream, &note->dynamic)) return 0;
-  if ((note->flags & 0x20) && !ReadU8(stream, &note->fret)) return 0;
+  if (note->flags & 0x10) note->dynamic = *field++;
+  if (note->flags & 0x20) note->fret = *field++;
   if (note->flags & 0x80) {
-    uint8_t pair[2];
-    if (!ReadBytes(stream, pair, sizeof pair)) return 0;
-    note->leftFinger = pair[0];
-    note->rightFinger = pair[1];
+    note->leftFinger = *field++;
+    note->rightFinger = *field;
   }
   if (note->flags & 0x08) {
     // A note whose flag promises effects never stands without them.

@@ -6,22 +6,78 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace Tolvenar {
 
-// Each returns 1 when all bytes of the field arrived, else 0.
-int ReadBytes(FILE* stream, void* destination, size_t size);
-int ReadU8(FILE* stream, uint8_t* value);
-int ReadI8(FILE* stream, int8_t* value);
-int ReadU32LE(FILE* stream, uint32_t* value);
-int ReadI32LE(FILE* stream, int32_t* value);
+// The loader holds the stream's lock for the whole load (LoadFileStruct), so
+// the reads use the unlocked forms where the C library has them, and take
+// bytes that already sit in the stream's buffer directly, as getc does.
+#if defined(__GLIBC__)
+#define ORLIX_FREAD fread_unlocked
+#define ORLIX_GETC getc_unlocked
+#define ORLIX_BUFFERED_BYTES(stream) ((stream)->_IO_read_end - (stream)->_IO_read_ptr)
+#define ORLIX_BUFFER_AT(stream) ((stream)->_IO_read_ptr)
+#endif
 
-uint32_t DecodeU32LE(const uint8_t* bytes);
+inline uint32_t DecodeU32LE(const uint8_t* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// Each returns 1 when all bytes of the field arrived, else 0.
+inline int ReadBytes(FILE* stream, void* destination, size_t size) {
+  if (size == 0) return 1;
+#if defined(ORLIX_BUFFERED_BYTES)
+  if (ORLIX_BUFFERED_BYTES(stream) >= static_cast<ptrdiff_t>(size)) {
+    memcpy(destination, ORLIX_BUFFER_AT(stream), size);
+    ORLIX_BUFFER_AT(stream) += size;
+    return 1;
+  }
+  return ORLIX_FREAD(destination, 1, size, stream) == size ? 1 : 0;
+#else
+  return fread(destination, 1, size, stream) == size ? 1 : 0;
+#endif
+}
+
+inline int ReadU8(FILE* stream, uint8_t* value) {
+#if defined(ORLIX_GETC)
+  int c = ORLIX_GETC(stream);
+#else
+  int c = getc(stream);
+#endif
+  if (c == EOF) return 0;
+  *value = static_cast<uint8_t>(c);
+  return 1;
+}
+
+inline int ReadI8(FILE* stream, int8_t* value) {
+  uint8_t byte;
+  if (!ReadU8(stream, &byte)) return 0;
+  *value = static_cast<int8_t>(byte);
+  return 1;
+}
+
+inline int ReadU32LE(FILE* stream, uint32_t* value) {
+  uint8_t bytes[4];
+  if (!ReadBytes(stream, bytes, 4)) return 0;
+  *value = DecodeU32LE(bytes);
+  return 1;
+}
+
+inline int ReadI32LE(FILE* stream, int32_t* value) {
+  uint32_t raw;
+  if (!ReadU32LE(stream, &raw)) return 0;
+  *value = static_cast<int32_t>(raw);
+  return 1;
+}
 
 // calloc for count elements of size bytes; null when the product does not
 // fit in size_t. A count of 0 still yields a (one-byte) allocation, so an
 // empty array is told apart from a failed one.
 void* AllocArray(uint64_t count, size_t size);
+// The same without zeroing, for arrays whose every element is then written.
+void* AllocArrayUninitialised(uint64_t count, size_t size);
 
 // 0 when the rest of the stream is known to be too short for count records
 // of at least minRecordSize bytes each. Small claims and streams whose size

@@ -141,11 +141,13 @@ class TestSong {
   // Fills the cell of track t in measure m; the song takes over the beats'
   // mix-table changes.
   TestSong& Cell(uint32_t m, uint32_t t, std::initializer_list<Tolvenar::Beat> beats) {
+    return Cell(m, t, beats.begin(), beats.size());
+  }
+  TestSong& Cell(uint32_t m, uint32_t t, const Tolvenar::Beat* beats, size_t count) {
     Tolvenar::TrackMeasure& cell = song.measures[m][t];
-    cell.beatCount = static_cast<uint32_t>(beats.size());
-    cell.beats = static_cast<Tolvenar::Beat*>(calloc(beats.size() + 1, sizeof(Tolvenar::Beat)));
-    uint32_t i = 0;
-    for (const Tolvenar::Beat& beat : beats) cell.beats[i++] = beat;
+    cell.beatCount = static_cast<uint32_t>(count);
+    cell.beats = static_cast<Tolvenar::Beat*>(calloc(count + 1, sizeof(Tolvenar::Beat)));
+    for (size_t i = 0; i < count; ++i) cell.beats[i] = beats[i];
     return *this;
   }
 
