@@ -6,6 +6,7 @@ example, which writes the bytes of ORLIX_CreateMidiBuffer), ORLIX_DEMO.
 """
 import json
 import os
+import stat
 import subprocess
 import sys
 import tempfile
@@ -154,6 +155,28 @@ class Output(Workspace):
             self.assertEqual(f.read(4), b"MThd")
         self.assertEqual(os.stat(midi).st_mode & 0o777, 0o666 & ~current_umask())
         self.assertEqual(sorted(os.listdir(self.dir)), ["Song Name.gp4", "Song Name.mid"])
+
+    def test_a_link_is_kept_and_its_target_replaced(self):
+        path = self.write("song.gp4", self.demo_bytes())
+        target = self.write("real.mid", b"old")
+        link = os.path.join(self.dir, "link.mid")
+        os.symlink(target, link)
+        self.assertEqual(run("convert", path, "-o", link)[0], 0)
+        self.assertTrue(os.path.islink(link))
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(4), b"MThd")
+
+    def test_a_pipe_is_written_into_not_replaced(self):
+        # The same path a device such as /dev/null takes: never renamed over.
+        path = self.write("song.gp4", self.demo_bytes())
+        fifo = os.path.join(self.dir, "pipe.mid")
+        os.mkfifo(fifo)
+        reader = subprocess.Popen(["cat", fifo], stdout=subprocess.PIPE)
+        code, _, err = run("convert", path, "-o", fifo)
+        received = reader.communicate(timeout=30)[0]
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(received[:4], b"MThd")
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
 
     def test_refuses_to_write_over_the_input(self):
         data = self.demo_bytes()

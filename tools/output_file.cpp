@@ -31,8 +31,50 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-int WriteFileAtomically(const std::string& target, const unsigned char* data, size_t size,
+namespace {
+
+// Devices, pipes and the like are written in place: renaming a temporary
+// file over them would replace /dev/null or a FIFO with a regular file.
+int WriteInPlace(const std::string& target, const unsigned char* data, size_t size,
+                 std::string* message) {
+  int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *message = std::string("cannot open for writing: ") + strerror(errno);
+    return 0;
+  }
+  size_t written = 0;
+  while (written < size) {
+    ssize_t count = write(fd, data + written, size - written);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      *message = std::string("write failed: ") + strerror(errno);
+      close(fd);
+      return 0;
+    }
+    written += static_cast<size_t>(count);
+  }
+  if (close(fd) != 0) {
+    *message = std::string("write failed: ") + strerror(errno);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int WriteFileAtomically(const std::string& requested, const unsigned char* data, size_t size,
                         std::string* message) {
+  struct stat existing;
+  if (stat(requested.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    return WriteInPlace(requested, data, size, message);
+  }
+  // A symbolic link keeps pointing at the file it names: the new file
+  // replaces the link's target, not the link.
+  std::string target = requested;
+  if (char* resolved = realpath(requested.c_str(), nullptr)) {
+    target = resolved;
+    free(resolved);
+  }
   std::string directory = DirectoryOf(target);
   std::string temporary = directory + "/." + BaseNameOf(target) + ".XXXXXX";
   int fd = mkostemp(&temporary[0], O_CLOEXEC);
