@@ -10,7 +10,9 @@ command -v gcovr >/dev/null || { echo "coverage: gcovr is missing (apt-get insta
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage >/dev/null
 find build/coverage -name '*.gcda' -delete
-ctest --test-dir build/coverage -j 2 --output-on-failure | tail -n 3
+# gcov's own symbols land in the instrumented library's symbol table, so
+# the exported-symbols check does not apply to this build.
+ctest --test-dir build/coverage -j 2 --output-on-failure -E '^exported_symbols$' | tail -n 3
 
 # Branches that only exception handling adds are left out, so the branch
 # figures count the library's own decisions.
