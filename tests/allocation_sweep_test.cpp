@@ -212,6 +212,21 @@ TEST_P(AllocationSweep, RefusedFileBufferLeavesTheRecordIntact) {
   FreeFileStruct(&song);
 }
 
+// A lyrics line longer than what is left of the file, whose allocation is
+// refused: the skip runs into the end and the load fails with nothing kept.
+TEST(AllocationSweepCut, RefusedLyricsLineInACutFile) {
+  SongHead head;
+  Bytes cut = head.untilLyrics().i32(1).i32(1).u32(1000).text("only ten..");
+  MemoryStream in(cut);
+  long runs = SweepAllocationFailures([&] {
+    FileStruct song;
+    EXPECT_EQ(0, LoadFileStruct(&song, in.get()));
+    EXPECT_TRUE(HoldsNoPointer(song));
+  });
+  EXPECT_GT(runs, 9);  // version and eight information texts, then the line
+  FreeFileStruct(nullptr);  // releasing nothing is harmless
+}
+
 INSTANTIATE_TEST_SUITE_P(Songs, AllocationSweep, ::testing::Values(0, 1),
                          [](const ::testing::TestParamInfo<size_t>& song) {
                            return song.param == 0 ? std::string("EveryRecord")

@@ -256,6 +256,17 @@ TEST(ConvertWalk, MissingSongOrRecordIsRefused) {
   FreeMidiFileStruct(&empty);
 }
 
+// Without measure headers (an in-memory song only) nothing is walked.
+TEST(ConvertWalk, NoHeadersWalksNothing) {
+  TestSong song(2, 1);
+  MeasureHeader* headers = song.song.measureHeaders;
+  song.song.measureHeaders = nullptr;
+  Conversion c = Convert(song.get());
+  song.song.measureHeaders = headers;
+  EXPECT_EQ(1, c.result);
+  EXPECT_EQ((Rows{"0 tempo 500000", "0 name Song", "0 end"}), c.Conductor());
+}
+
 // A header whose marker bit has no marker record (only an in-memory song
 // can be so) sends no marker.
 TEST(ConvertWalk, MarkerBitWithoutMarkerSendsNothing) {

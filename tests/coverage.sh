@@ -16,8 +16,8 @@ ctest --test-dir build/coverage -j 2 --output-on-failure -E '^exported_symbols$'
 
 # Branches that only exception handling adds are left out, so the branch
 # figures count the library's own decisions.
-options=(--root . --object-directory build/coverage --exclude-throw-branches
-         --exclude-unreachable-branches)
+options=(--root . --object-directory build/coverage --exclude-directories 'build/coverage/CMakeFiles'
+         --exclude-throw-branches --exclude-unreachable-branches)
 gcovr "${options[@]}" --filter 'src/' --txt build/coverage/lines.txt
 gcovr "${options[@]}" --filter 'src/' --branches --txt build/coverage/branches.txt
 echo "per file: build/coverage/lines.txt, build/coverage/branches.txt"
