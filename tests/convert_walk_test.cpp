@@ -238,4 +238,42 @@ TEST(ConvertWalk, RecordWithTooFewChunksIsRefused) {
   FreeMidiFileStruct(&file);
 }
 
+TEST(ConvertWalk, MissingSongOrRecordIsRefused) {
+  TestSong song(1, 1);
+  MidiFileStruct file;
+  ASSERT_EQ(1, InitMidiFileStruct(&file, 2, 480));
+  EXPECT_EQ(0, ToMidi(nullptr, &file, 30));
+  EXPECT_EQ(0, ToMidi(song.get(), nullptr, 30));
+  Track* tracks = song.song.tracks;
+  song.song.tracks = nullptr;  // a track count without tracks
+  EXPECT_EQ(0, ToMidi(song.get(), &file, 30));
+  song.song.tracks = tracks;
+  EXPECT_EQ(0u, file.tracks[0].length);
+  FreeMidiFileStruct(&file);
+  MidiFileStruct empty;
+  ASSERT_EQ(1, InitMidiFileStruct(&empty, 0, 480));  // no chunk array at all
+  EXPECT_EQ(0, ToMidi(song.get(), &empty, 30));
+  FreeMidiFileStruct(&empty);
+}
+
+// Without measure headers (an in-memory song only) nothing is walked.
+TEST(ConvertWalk, NoHeadersWalksNothing) {
+  TestSong song(2, 1);
+  MeasureHeader* headers = song.song.measureHeaders;
+  song.song.measureHeaders = nullptr;
+  Conversion c = Convert(song.get());
+  song.song.measureHeaders = headers;
+  EXPECT_EQ(1, c.result);
+  EXPECT_EQ((Rows{"0 tempo 500000", "0 name Song", "0 end"}), c.Conductor());
+}
+
+// A header whose marker bit has no marker record (only an in-memory song
+// can be so) sends no marker.
+TEST(ConvertWalk, MarkerBitWithoutMarkerSendsNothing) {
+  TestSong song(1, 0);
+  song.Header(0).flags |= kMeasureMarker;
+  Conversion c = Convert(song.get());
+  EXPECT_EQ((Rows{"0 tempo 500000", "0 name Song", "0 timesig 4 2 24 8", "0 end"}), c.Conductor());
+}
+
 }  // namespace

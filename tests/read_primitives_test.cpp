@@ -1,6 +1,7 @@
 // Exact reads, little-endian decoding, checked allocation and the
 // stream-size guard.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -46,4 +47,29 @@ TEST(ReadPrimitives, StreamCanHoldComparesWithWhatIsLeft) {
   EXPECT_EQ(0, StreamCanHold(in.get(), 99001, 1));
   EXPECT_EQ(0, StreamCanHold(in.get(), 100000000u, 3));
   EXPECT_EQ(1000, ftell(in.get())) << "the probe leaves the position alone";
+}
+
+// Where the size cannot be learned (a pipe) or the position lies past the
+// end, the guard lets the claim pass and the reads that follow decide.
+TEST(ReadPrimitives, StreamCanHoldPassesWhatItCannotMeasure) {
+  int fds[2];
+  ASSERT_EQ(0, pipe(fds));
+  ASSERT_EQ(3, write(fds[1], "abc", 3));
+  close(fds[1]);
+  FILE* piped = fdopen(fds[0], "rb");
+  ASSERT_NE(nullptr, piped);
+  EXPECT_EQ(1, StreamCanHold(piped, 1u << 30, 1));
+  EXPECT_EQ(1, StreamCanHold(piped, 1u << 30, 0));
+  uint8_t first = 0;
+  EXPECT_EQ(1, ReadU8(piped, &first));
+  EXPECT_EQ('a', first);
+  fclose(piped);
+
+  FILE* file = tmpfile();
+  ASSERT_NE(nullptr, file);
+  ASSERT_EQ(10u, fwrite("0123456789", 1, 10, file));
+  ASSERT_EQ(0, fseek(file, 100, SEEK_SET));
+  EXPECT_EQ(1, StreamCanHold(file, 1u << 30, 1));
+  EXPECT_EQ(100, ftell(file));
+  fclose(file);
 }

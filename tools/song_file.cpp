@@ -119,8 +119,8 @@ int ConvertSong(Tolvenar::FileStruct* song, Tolvenar::Byte** buffer, uint32_t* s
     *message = "out of memory";
     return 0;
   }
-  Tolvenar::ToMidi(song, &midi, 30);
-  *size = Tolvenar::CreateMidiBuffer(&midi, buffer);
+  // 0: a chunk could not be closed (out of memory), so no file is written.
+  if (Tolvenar::ToMidi(song, &midi, 30)) *size = Tolvenar::CreateMidiBuffer(&midi, buffer);
   Tolvenar::FreeMidiFileStruct(&midi);
   if (!*buffer || *size == 0) {
     if (*buffer) Tolvenar::DestroyMidiBuffer(*buffer);

@@ -48,7 +48,9 @@ bool HoldsNote(const Beat* beat, uint32_t slot) {
 // Open string plus fret, in 8 bits; false for a pitch above 127, which a
 // MIDI data byte cannot carry, so that string sends neither on nor off.
 bool PitchOf(const NoteTarget& target, const Beat* beat, uint32_t slot, uint8_t* pitch) {
-  uint8_t value = static_cast<uint8_t>(target.track->tuning[slot] + beat->notes[slot].fret);
+  // Summed unsigned: a tuning near INT32_MAX must wrap, not overflow.
+  uint8_t value = static_cast<uint8_t>(static_cast<uint32_t>(target.track->tuning[slot]) +
+                                       beat->notes[slot].fret);
   *pitch = value;
   return value <= 127;
 }

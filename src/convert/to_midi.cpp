@@ -190,10 +190,13 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
   while (measure < measureCount) measure = WalkMeasure(context, measure, &state);
   for (uint32_t m = 0; m < measureCount; ++m) song->measureHeaders[m].repeatPass = 0;
 
+  // A chunk whose end of track could not be appended (out of memory) is no
+  // valid track: report it, so that the caller writes no file from it.
+  int closed = 1;
   for (uint32_t chunk = 0; chunk <= song->trackCount; ++chunk) {
-    AddMetaEventEndOfTrack(&file->tracks[chunk]);
+    if (!AddMetaEventEndOfTrack(&file->tracks[chunk])) closed = 0;
   }
-  return 1;
+  return closed;
 }
 
 }  // namespace Tolvenar

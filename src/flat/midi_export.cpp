@@ -18,9 +18,11 @@ extern "C" int ORLIX_CreateMidiBuffer(unsigned char** buffer, int* size) {
   if (song == nullptr || song->trackCount > kMaxSongTracks) return 0;
   Tolvenar::MidiFileStruct file;
   if (!Tolvenar::InitMidiFileStruct(&file, song->trackCount + 1, kDivision)) return 0;
-  Tolvenar::ToMidi(song, &file, kResolution);
+  int closed = Tolvenar::ToMidi(song, &file, kResolution);
   Tolvenar::Byte* bytes = nullptr;
-  uint32_t length = Tolvenar::CreateMidiBuffer(&file, &bytes);
+  // A chunk left without its end of track would make an invalid file: no
+  // buffer then, as when the buffer itself cannot be allocated.
+  uint32_t length = closed ? Tolvenar::CreateMidiBuffer(&file, &bytes) : 0;
   Tolvenar::FreeMidiFileStruct(&file);
   // The size is reported as an int: a larger file cannot be handed over.
   if (length > static_cast<uint32_t>(INT_MAX)) {

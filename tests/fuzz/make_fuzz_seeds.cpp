@@ -7,10 +7,12 @@
 #include <string>
 
 #include "support/byte_builder.h"
+#include "support/song_file.h"
 
 using orlix_test::Bytes;
 using orlix_test::SongHead;
 using orlix_test::TrackRecord;
+using orlix_test::SongFile;
 
 namespace {
 
@@ -87,6 +89,41 @@ Bytes TwoTrackSong() {
   return song;
 }
 
+// Out-of-range values the converter must survive: bad ports and channels,
+// programs above 127, pitches above 127, odd dynamics and durations, tempo
+// 0, a measure without denominator.
+Bytes HostileSong() {
+  SongFile song = orlix_test::EveryRecordSong();
+  song.head.tempo = 0;
+  song.head.channels[0][0].instrument = 200;
+  song.measures[0].flags = 0x01 | 0x04;  // numerator only: no denominator yet
+  song.tracks[0].tuning[0] = 120;
+  song.tracks[0].port = 5;
+  song.tracks[1].channel = 17;
+  song.tracks[1].effectsChannel = -1;
+  orlix_test::BeatRecord odd = orlix_test::NotesBeat(5, {{0, 20}, {1, 1}});
+  odd.notes[1].flags = 0x30;
+  odd.notes[1].dynamic = 9;
+  song.cells[3][0] = {odd, orlix_test::NotesBeat(-3, {{2, 1}})};
+  return song.bytes();
+}
+
+// Nested repeats with markers over a short walk.
+Bytes RepeatSong() {
+  SongFile song;
+  orlix_test::MeasureHeaderRecord begin = orlix_test::Signature(2, 4);
+  begin.flags |= 0x04 | 0x20;
+  orlix_test::MeasureHeaderRecord end;
+  end.flags = 0x08;
+  end.repeatCount = 2;
+  orlix_test::MeasureHeaderRecord both;
+  both.flags = 0x04 | 0x08;
+  song.measures = {begin, end, both, end};
+  song.tracks = {TrackRecord()};
+  song.cells = {{{orlix_test::NotesBeat(0, {{0, 1}})}}, {{orlix_test::NotesBeat(-1, {{1, 2}})}}};
+  return song.bytes();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +140,8 @@ int main(int argc, char** argv) {
   SongHead v400;
   v400.version = "FICHIER GUITAR PRO v4.00";
   bool ok = Write(folder, "empty_song.gp4", empty.bytes()) && Write(folder, "v400_song.gp4", v400.bytes()) &&
-            Write(folder, "two_tracks.gp4", TwoTrackSong());
+            Write(folder, "two_tracks.gp4", TwoTrackSong()) &&
+            Write(folder, "every_record.gp4", orlix_test::EveryRecordSong().bytes()) &&
+            Write(folder, "hostile_values.gp4", HostileSong()) && Write(folder, "repeats.gp4", RepeatSong());
   return ok ? 0 : 1;
 }

@@ -28,6 +28,20 @@ long SweepAllocationFailures(Action action) {
   return n;
 }
 
+// The same walk in two phases: run() with allocation n failing, then, with
+// failing turned off so the checks may allocate, check(result, refused).
+template <typename Run, typename Check>
+long SweepAllocationFailures(Run run, Check check) {
+  for (long n = 1;; ++n) {
+    FailAllocationNumber(n);
+    auto result = run();
+    bool refused = AllocationFailed();
+    FailAllocationNumber(0);
+    check(result, refused);
+    if (!refused) return n;
+  }
+}
+
 }  // namespace orlix_test
 
 #endif

@@ -16,7 +16,7 @@ struct MidiSummary {
   unsigned long events = 0;
 };
 
-inline uint32_t BigEndian(const uint8_t* p, int bytes) {
+inline uint32_t ValidatorBigEndian(const uint8_t* p, int bytes) {
   uint32_t value = 0;
   for (int i = 0; i < bytes; ++i) value = value << 8 | p[i];
   return value;
@@ -26,16 +26,16 @@ inline std::string ValidateMidiFile(const uint8_t* data, size_t size, MidiSummar
   MidiSummary local;
   MidiSummary& s = summary ? *summary : local;
   if (size < 14) return "shorter than a header chunk";
-  if (BigEndian(data, 4) != 0x4D546864u) return "no MThd";
-  if (BigEndian(data + 4, 4) != 6) return "header length is not 6";
-  if (BigEndian(data + 8, 2) != 1) return "format is not 1";
-  s.trackCount = BigEndian(data + 10, 2);
-  s.division = BigEndian(data + 12, 2);
+  if (ValidatorBigEndian(data, 4) != 0x4D546864u) return "no MThd";
+  if (ValidatorBigEndian(data + 4, 4) != 6) return "header length is not 6";
+  if (ValidatorBigEndian(data + 8, 2) != 1) return "format is not 1";
+  s.trackCount = ValidatorBigEndian(data + 10, 2);
+  s.division = ValidatorBigEndian(data + 12, 2);
   size_t at = 14;
   for (unsigned t = 0; t < s.trackCount; ++t) {
     if (size - at < 8) return "track chunk header cut short";
-    if (BigEndian(data + at, 4) != 0x4D54726Bu) return "no MTrk";
-    uint32_t length = BigEndian(data + at + 4, 4);
+    if (ValidatorBigEndian(data + at, 4) != 0x4D54726Bu) return "no MTrk";
+    uint32_t length = ValidatorBigEndian(data + at + 4, 4);
     at += 8;
     if (size - at < length) return "track chunk longer than the file";
     const uint8_t* p = data + at;

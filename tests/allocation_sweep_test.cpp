@@ -1,0 +1,236 @@
+// Allocation failures along the whole path, load to MIDI bytes, for songs
+// holding every kind of record: each refused allocation either fails the
+// call cleanly or costs only what the format allows, never a leak (the
+// sanitizer build checks that) or a broken MIDI stream.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "orlix/orlix.h"
+#include "orlix/tolvenar.h"
+#include "support/failing_alloc.h"
+#include "support/midi_validator.h"
+#include "support/song_checks.h"
+#include "support/song_file.h"
+
+using namespace orlix_test;
+using namespace Tolvenar;
+
+namespace {
+
+// The song with every record, and the same with a v4.00 header, no notice
+// and a lone track whose only beat carries a new-layout chord.
+std::vector<Bytes> SweptSongs() {
+  SongFile small;
+  small.head.version = "FICHIER GUITAR PRO v4.00";
+  small.measures = {Signature(3, 4)};
+  small.tracks = {TrackRecord()};
+  small.cells = {{{EveryPartBeat(true)}}};
+  return {EveryRecordSong().bytes(), small.bytes()};
+}
+
+// A chunk as a one-chunk file, so the file validator can judge it alone.
+std::string ValidateChunk(const MidiTrackChunk& chunk) {
+  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 1, 1, 0xE0,
+                               'M', 'T', 'r', 'k'};
+  for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(chunk.length >> shift));
+  if (chunk.length) file.insert(file.end(), chunk.data, chunk.data + chunk.length);
+  return ValidateMidiFile(file.data(), file.size());
+}
+
+int MissingLyricsLines(const FileStruct& song) {
+  int missing = 0;
+  for (const char* line : song.lyricsLines) missing += line == nullptr;
+  return missing;
+}
+
+class AllocationSweep : public ::testing::TestWithParam<size_t> {
+ protected:
+  Bytes Song() const { return SweptSongs().at(GetParam()); }
+};
+
+// A refused allocation fails the load with nothing left behind, except in
+// the lyrics, where the format lets one line go missing.
+TEST_P(AllocationSweep, LoadFileStructFailsCleanlyOrDropsOnlyALyricsLine) {
+  MemoryStream in(Song());
+  FileStruct reference;
+  ASSERT_EQ(1, LoadFileStruct(&reference, in.get()));
+  int referenceMissing = MissingLyricsLines(reference);
+  FileStruct song;
+  long failures = 0;
+  long runs = SweepAllocationFailures([&] { return LoadFileStruct(&song, in.get()); },
+                                      [&](int loaded, bool refused) {
+    if (!loaded) {
+      ++failures;
+      EXPECT_TRUE(refused);
+      EXPECT_TRUE(HoldsNoPointer(song));
+      return;
+    }
+    if (refused) {
+      EXPECT_EQ(referenceMissing + 1, MissingLyricsLines(song));
+    }
+    EXPECT_EQ(reference.measureCount, song.measureCount);
+    EXPECT_EQ(reference.trackCount, song.trackCount);
+    FreeFileStruct(&song);
+  });
+  FreeFileStruct(&reference);
+  EXPECT_GT(runs, 40);
+  EXPECT_GT(failures, runs / 2);
+}
+
+// The path-taking load: the slot stays empty on every refused allocation.
+TEST_P(AllocationSweep, OrlixLoadLeavesTheSlotEmptyOrFull) {
+  TempSongFile file(Song());
+  ASSERT_TRUE(file.ok());
+  long runs = SweepAllocationFailures([&] { return ORLIX_Load(file.path()); },
+                                      [&](int loaded, bool refused) {
+    if (loaded) {
+      ASSERT_NE(nullptr, theFileStruct);
+      EXPECT_EQ(MissingLyricsLines(*theFileStruct), refused ? 1 : 0);
+      EXPECT_NE(0, ORLIX_GetMeasureCount());
+    } else {
+      EXPECT_TRUE(refused);
+      EXPECT_EQ(nullptr, theFileStruct);
+    }
+    ORLIX_Unload();
+  });
+  EXPECT_GT(runs, 40);
+}
+
+// The flat export of a loaded song: failed set-up stores nothing, a refused
+// final buffer is reported as success with no bytes, and every buffer that
+// is produced is a valid MIDI file.
+TEST_P(AllocationSweep, OrlixCreateMidiBufferYieldsAValidFileOrNone) {
+  TempSongFile file(Song());
+  ASSERT_EQ(1, ORLIX_Load(file.path()));
+  int chunks = ORLIX_GetTrackCount() + 1;
+  struct Export {
+    int result;
+    unsigned char* buffer;
+    int size;
+  };
+  unsigned char sentinel = 0;
+  int noRecord = 0, noBuffer = 0, produced = 0;
+  long runs = SweepAllocationFailures(
+      [&] {
+        Export e = {0, &sentinel, -7};
+        e.result = ORLIX_CreateMidiBuffer(&e.buffer, &e.size);
+        return e;
+      },
+      [&](const Export& e, bool) {
+        if (e.result == 0) {
+          ++noRecord;
+          EXPECT_EQ(&sentinel, e.buffer);
+          EXPECT_EQ(-7, e.size);
+        } else if (e.buffer == nullptr) {
+          ++noBuffer;
+          EXPECT_EQ(0, e.size);
+        } else {
+          ++produced;
+          EXPECT_EQ("", ValidateMidiFile(e.buffer, static_cast<size_t>(e.size)));
+          ORLIX_DestroyMidiBuffer(e.buffer);
+        }
+      });
+  ORLIX_Unload();
+  EXPECT_EQ(1, noRecord);  // the chunk array
+  // The file buffer, and each end of track (no file is made without it).
+  EXPECT_EQ(1 + chunks, noBuffer);
+  EXPECT_EQ(runs - 1 - noBuffer, produced);
+}
+
+// The namespaced path: a refused append inside ToMidi drops that event only,
+// and every chunk stays a valid event stream; a refused end of track makes
+// ToMidi report 0 and leaves the chunk valid up to it.
+TEST_P(AllocationSweep, ToMidiKeepsEveryChunkValid) {
+  MemoryStream in(Song());
+  FileStruct song;
+  ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
+  MidiFileStruct midi;
+  struct Outcome {
+    int ready;
+    int converted;
+  };
+  long unclosed = 0;
+  long runs = SweepAllocationFailures(
+      [&] {
+        Outcome o = {InitMidiFileStruct(&midi, song.trackCount + 1, 480), 0};
+        if (o.ready) o.converted = ToMidi(&song, &midi, 30);
+        return o;
+      },
+      [&](const Outcome& o, bool) {
+        if (!o.ready) {
+          EXPECT_EQ(nullptr, midi.tracks);
+          return;
+        }
+        bool closed = true;
+        for (uint32_t i = 0; i < midi.trackCount; ++i) {
+          std::string problem = ValidateChunk(midi.tracks[i]);
+          if (problem == "track without end of track") {
+            closed = false;
+            ASSERT_EQ(1, AddMetaEventEndOfTrack(&midi.tracks[i]));
+            problem = ValidateChunk(midi.tracks[i]);
+          }
+          EXPECT_EQ("", problem) << "chunk " << i;
+        }
+        EXPECT_EQ(closed ? 1 : 0, o.converted);
+        unclosed += !closed;
+        Byte* buffer = nullptr;
+        uint32_t size = CreateMidiBuffer(&midi, &buffer);
+        ASSERT_NE(nullptr, buffer);
+        EXPECT_EQ("", ValidateMidiFile(buffer, size));
+        DestroyMidiBuffer(buffer);
+        FreeMidiFileStruct(&midi);
+      });
+  for (uint32_t m = 0; m < song.measureCount; ++m) EXPECT_EQ(0, song.measureHeaders[m].repeatPass);
+  EXPECT_EQ(static_cast<long>(song.trackCount) + 1, unclosed);  // one end of track per chunk
+  FreeFileStruct(&song);
+  EXPECT_GT(runs, 20);
+}
+
+// CreateMidiBuffer after a complete conversion: its one allocation fails
+// with a null buffer and size 0, and the record is still intact.
+TEST_P(AllocationSweep, RefusedFileBufferLeavesTheRecordIntact) {
+  MemoryStream in(Song());
+  FileStruct song;
+  ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
+  MidiFileStruct midi;
+  ASSERT_EQ(1, InitMidiFileStruct(&midi, song.trackCount + 1, 480));
+  ToMidi(&song, &midi, 30);
+  Byte* buffer = reinterpret_cast<Byte*>(&midi);
+  FailAllocationNumber(1);
+  EXPECT_EQ(0u, CreateMidiBuffer(&midi, &buffer));
+  FailAllocationNumber(0);
+  EXPECT_EQ(nullptr, buffer);
+  uint32_t size = CreateMidiBuffer(&midi, &buffer);
+  ASSERT_NE(nullptr, buffer);
+  EXPECT_EQ("", ValidateMidiFile(buffer, size));
+  DestroyMidiBuffer(buffer);
+  FreeMidiFileStruct(&midi);
+  FreeFileStruct(&song);
+}
+
+// A lyrics line longer than what is left of the file, whose allocation is
+// refused: the skip runs into the end and the load fails with nothing kept.
+TEST(AllocationSweepCut, RefusedLyricsLineInACutFile) {
+  SongHead head;
+  Bytes cut = head.untilLyrics().i32(1).i32(1).u32(1000).text("only ten..");
+  MemoryStream in(cut);
+  long runs = SweepAllocationFailures([&] {
+    FileStruct song;
+    EXPECT_EQ(0, LoadFileStruct(&song, in.get()));
+    EXPECT_TRUE(HoldsNoPointer(song));
+  });
+  EXPECT_GT(runs, 9);  // version and eight information texts, then the line
+  FreeFileStruct(nullptr);  // releasing nothing is harmless
+}
+
+INSTANTIATE_TEST_SUITE_P(Songs, AllocationSweep, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<size_t>& song) {
+                           return song.param == 0 ? std::string("EveryRecord")
+                                                  : std::string("NewChordV400");
+                         });
+
+}  // namespace
