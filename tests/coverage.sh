@@ -23,10 +23,10 @@ gcovr "${options[@]}" --filter 'src/' --txt build/coverage/lines.txt 2>/dev/null
 gcovr "${options[@]}" --filter 'src/' --branches --txt build/coverage/branches.txt 2>/dev/null
 echo "per file: build/coverage/lines.txt, build/coverage/branches.txt"
 for dir in song midi convert flat; do
-  summary=$(gcovr "${options[@]}" --filter "src/$dir/" --print-summary --txt /dev/null 2>/dev/null)
+  summary=$(gcovr "${options[@]}" --filter "src/$dir/" --print-summary --txt build/coverage/summary.txt 2>/dev/null)
   echo "src/$dir: $(echo "$summary" | grep -E '^(lines|branches):' | tr '\n' ' ')"
 done
-echo "src/ total: $(gcovr "${options[@]}" --filter 'src/' --print-summary --txt /dev/null 2>/dev/null |
+echo "src/ total: $(gcovr "${options[@]}" --filter 'src/' --print-summary --txt build/coverage/summary.txt 2>/dev/null |
   grep -E '^(lines|branches):' | tr '\n' ' ')"
 if [ "${1:-}" = "--html" ]; then
   mkdir -p build/coverage/html
