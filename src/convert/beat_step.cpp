@@ -23,6 +23,7 @@ bool IsSounding(const Beat* beat) {
 
 struct NoteTarget {
   MidiTrackChunk* chunk;
+  ChunkRoom* room;
   const Track* track;
   uint8_t channel;
   uint32_t slotCount;
@@ -35,6 +36,7 @@ bool NoteTargetOf(const ConvertContext& context, uint32_t track, NoteTarget* tar
   if (!IsValidOneBased(t->midiChannel, kChannelCount)) return false;
   uint32_t strings = static_cast<uint32_t>(t->stringCount);
   target->chunk = &context.file->tracks[track + 1];
+  target->room = context.rooms != nullptr ? &context.rooms[track + 1] : nullptr;
   target->track = t;
   target->channel = static_cast<uint8_t>(t->midiChannel - 1);
   target->slotCount = strings < kSlotCount ? strings : kSlotCount;
@@ -69,7 +71,7 @@ struct NoteEvents {
 };
 
 void Flush(const NoteTarget& target, NoteEvents* pending) {
-  AppendNoteEvents(target.chunk, pending->events, pending->count);
+  AppendNoteEvents(target.chunk, pending->events, pending->count, target.room);
   pending->count = 0;
 }
 
