@@ -43,10 +43,6 @@ bool NoteTargetOf(const ConvertContext& context, uint32_t track, NoteTarget* tar
   return target->slotCount != 0;
 }
 
-bool HoldsNote(const Beat* beat, uint32_t slot) {
-  return (beat->strings & (1u << (6 - slot))) != 0;
-}
-
 // Open string plus fret, in 8 bits; false for a pitch above 127, which a
 // MIDI data byte cannot carry, so that string sends neither on nor off.
 bool PitchOf(const NoteTarget& target, const Beat* beat, uint32_t slot, uint8_t* pitch) {
@@ -80,21 +76,53 @@ void Push(const NoteTarget& target, NoteEvents* pending, uint8_t kind, uint8_t p
   pending->events[pending->count++] = {static_cast<uint8_t>(kind | target.channel), pitch, velocity};
 }
 
+// Bit s of the result set when slot s lies below slotCount and holds a note:
+// the collectors visit only those slots, in slot order.
+struct SlotTable {
+  uint8_t bySlot[128];  // the strings byte's low 7 bits, reversed
+};
+
+constexpr SlotTable MakeSlotTable() {
+  SlotTable table = {};
+  for (uint32_t strings = 0; strings < 128; ++strings) {
+    uint32_t held = 0;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
+      if ((strings & (1u << (6 - slot))) != 0) held |= 1u << slot;
+    }
+    table.bySlot[strings] = static_cast<uint8_t>(held);
+  }
+  return table;
+}
+
+constexpr SlotTable kSlotTable = MakeSlotTable();
+
+uint32_t HeldSlots(const NoteTarget& target, const Beat* beat) {
+  return kSlotTable.bySlot[beat->strings & 0x7F] & ((1u << target.slotCount) - 1);
+}
+
+uint32_t NextSlot(uint32_t* held) {
+  uint32_t slot = static_cast<uint32_t>(__builtin_ctz(*held));
+  *held &= *held - 1;
+  return slot;
+}
+
 void CollectNoteOffs(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
   if (!IsSounding(beat)) return;
-  for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
+  for (uint32_t held = HeldSlots(target, beat); held != 0;) {
+    uint32_t slot = NextSlot(&held);
     uint8_t pitch = 0;
-    if (!HoldsNote(beat, slot) || !PitchOf(target, beat, slot, &pitch)) continue;
+    if (!PitchOf(target, beat, slot, &pitch)) continue;
     Push(target, pending, kStatusNoteOff, pitch, kNoteOffVelocity);
   }
 }
 
 void CollectNoteOns(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
   if (!IsSounding(beat)) return;
-  for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
+  for (uint32_t held = HeldSlots(target, beat); held != 0;) {
+    uint32_t slot = NextSlot(&held);
     const Note* note = &beat->notes[slot];
     uint8_t pitch = 0;
-    if (!HoldsNote(beat, slot) || (note->flags & kNotePlayable) == 0 ||
+    if ((note->flags & kNotePlayable) == 0 ||
         note->type != kNoteTypeNormal || !PitchOf(target, beat, slot, &pitch)) {
       continue;
     }

@@ -149,6 +149,26 @@ void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t c
   uint32_t deltaSize = VariableLengthSize(chunk->pendingDelta);
   // Each single call would be refused for the same delta.
   if (deltaSize == 0) return;
+  // When the room surely holds the events (a status byte each at most), they
+  // are written straight away and their size counted as they go.
+  if (room != nullptr && room->length == chunk->length &&
+      uint64_t{chunk->length} + deltaSize + 3 * uint64_t{count} <= room->capacity) {
+    uint8_t* start = chunk->data + chunk->length;
+    uint8_t* out = start + WriteVariableLength(start, chunk->pendingDelta);
+    uint8_t status = chunk->runningStatus;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (i > 0) *out++ = 0;  // the later events share the first one's tick
+      if (events[i].status != status) *out++ = events[i].status;
+      status = events[i].status;
+      *out++ = events[i].key;
+      *out++ = events[i].velocity;
+    }
+    chunk->length += static_cast<uint32_t>(out - start);
+    chunk->pendingDelta = 0;
+    chunk->runningStatus = status;
+    room->length = chunk->length;
+    return;
+  }
   uint64_t newLength = uint64_t{chunk->length} + deltaSize + (count - 1) + 2 * uint64_t{count};
   uint8_t status = chunk->runningStatus;
   for (uint32_t i = 0; i < count; ++i) {
