@@ -149,10 +149,11 @@ void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t c
   uint32_t deltaSize = VariableLengthSize(chunk->pendingDelta);
   // Each single call would be refused for the same delta.
   if (deltaSize == 0) return;
-  // When the room surely holds the events (a status byte each at most), they
-  // are written straight away and their size counted as they go.
+  // When the room surely holds the events (at most a zero delta, a status
+  // and two data bytes each after the first), they are written straight away
+  // and their size counted as they go.
   if (room != nullptr && room->length == chunk->length &&
-      uint64_t{chunk->length} + deltaSize + 3 * uint64_t{count} <= room->capacity) {
+      uint64_t{chunk->length} + deltaSize + 4 * uint64_t{count} <= room->capacity) {
     uint8_t* start = chunk->data + chunk->length;
     uint8_t* out = start + WriteVariableLength(start, chunk->pendingDelta);
     uint8_t status = chunk->runningStatus;
