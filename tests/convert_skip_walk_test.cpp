@@ -250,3 +250,20 @@ TEST(ConvertSkipWalk, PendingTicksWrapAsTickByTick) {
 }
 
 }  // namespace
+
+// Tempo changes reach the conductor chunk from one track (walked on its own)
+// or from two whose changes interleave in time, with a marker and a time
+// signature ahead of them.
+TEST(ConvertSkipWalk, TempoChangesFromOneOrTwoTracksMatchTheTickByTickWalk) {
+  TestSong song(3, 3);
+  song.TimeSignature(1, 3, 4).Marker(1, "T").Marker(2, "U");
+  for (uint32_t m = 0; m < 3; ++m) {
+    song.Cell(m, 0, {WithMix(NoteBeat(kEighth), -1, -1, 100), NoteBeat(kQuarter),
+                     WithMix(NoteBeat(kEighth), 3, -1, 110), WithMix(NoteBeat(kQuarter), -1, 4, 120)});
+    song.Cell(m, 2, {NoteBeat(kSixteenth), WithMix(NoteBeat(kQuarter), -1, -1, m == 1 ? 130 : -1),
+                     WithMix(NoteBeat(kEighth), -1, -1, m == 1 ? 140 : 0), NoteBeat(kHalf)});
+  }
+  for (uint32_t resolution : {30u, 1u}) {
+    ExpectSameAsTickByTick(song.get(), resolution, "resolution " + std::to_string(resolution));
+  }
+}

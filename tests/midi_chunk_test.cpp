@@ -223,3 +223,39 @@ TEST(MidiChunk, NoteEventBatchEqualsSingleAppends) {
     EXPECT_EQ(single.c.runningStatus, batch.c.runningStatus);
   }
 }
+
+// Batches into a room, with other appenders running in between (which size
+// the block exactly and so take the room away), give the bytes of batches
+// without one; the trim leaves no spare bytes. A refused generous block is
+// asked for exactly.
+TEST(MidiChunk, NoteEventBatchesIntoARoomEqualExactOnes) {
+  const NoteEvent kBatch[] = {{0x80, 64, 80}, {0x93, 60, 95}, {0x93, 62, 111}};
+  for (long failing : {0L, 1L}) {
+    SCOPED_TRACE(failing);
+    Chunk exact, roomy;
+    ChunkRoom room = {0, 0};
+    for (int round = 0; round < 200; ++round) {
+      uint32_t delta = round % 7 == 0 ? 20000u : static_cast<uint32_t>(round);
+      uint32_t count = 1 + static_cast<uint32_t>(round) % 3;
+      exact.c.pendingDelta = roomy.c.pendingDelta = delta;
+      AppendNoteEvents(&exact.c, kBatch, count);
+      if (round == 0) FailAllocationNumber(failing);
+      AppendNoteEvents(&roomy.c, kBatch, count, &room);
+      FailAllocationNumber(0);
+      if (round == 0 && failing != 0) {
+        EXPECT_EQ(roomy.c.length, room.capacity);
+      }
+      if (round % 50 == 20) {
+        ASSERT_EQ(1, Program(&exact.c));
+        ASSERT_EQ(1, Program(&roomy.c));
+      }
+      ASSERT_EQ(exact.bytes(), roomy.bytes()) << round;
+      EXPECT_EQ(exact.c.runningStatus, roomy.c.runningStatus);
+      EXPECT_EQ(exact.c.pendingDelta, roomy.c.pendingDelta);
+    }
+    EXPECT_GT(room.capacity, roomy.c.length);
+    TrimChunkRoom(&roomy.c, &room);
+    EXPECT_EQ(roomy.c.length, room.capacity);
+    EXPECT_EQ(exact.bytes(), roomy.bytes());
+  }
+}

@@ -23,6 +23,7 @@ bool IsSounding(const Beat* beat) {
 
 struct NoteTarget {
   MidiTrackChunk* chunk;
+  ChunkRoom* room;
   const Track* track;
   uint8_t channel;
   uint32_t slotCount;
@@ -35,14 +36,11 @@ bool NoteTargetOf(const ConvertContext& context, uint32_t track, NoteTarget* tar
   if (!IsValidOneBased(t->midiChannel, kChannelCount)) return false;
   uint32_t strings = static_cast<uint32_t>(t->stringCount);
   target->chunk = &context.file->tracks[track + 1];
+  target->room = context.rooms != nullptr ? &context.rooms[track + 1] : nullptr;
   target->track = t;
   target->channel = static_cast<uint8_t>(t->midiChannel - 1);
   target->slotCount = strings < kSlotCount ? strings : kSlotCount;
   return target->slotCount != 0;
-}
-
-bool HoldsNote(const Beat* beat, uint32_t slot) {
-  return (beat->strings & (1u << (6 - slot))) != 0;
 }
 
 // Open string plus fret, in 8 bits; false for a pitch above 127, which a
@@ -71,7 +69,7 @@ struct NoteEvents {
 };
 
 void Flush(const NoteTarget& target, NoteEvents* pending) {
-  AppendNoteEvents(target.chunk, pending->events, pending->count);
+  AppendNoteEvents(target.chunk, pending->events, pending->count, target.room);
   pending->count = 0;
 }
 
@@ -80,21 +78,53 @@ void Push(const NoteTarget& target, NoteEvents* pending, uint8_t kind, uint8_t p
   pending->events[pending->count++] = {static_cast<uint8_t>(kind | target.channel), pitch, velocity};
 }
 
+// Bit s of the result set when slot s lies below slotCount and holds a note:
+// the collectors visit only those slots, in slot order.
+struct SlotTable {
+  uint8_t bySlot[128];  // the strings byte's low 7 bits, reversed
+};
+
+constexpr SlotTable MakeSlotTable() {
+  SlotTable table = {};
+  for (uint32_t strings = 0; strings < 128; ++strings) {
+    uint32_t held = 0;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
+      if ((strings & (1u << (6 - slot))) != 0) held |= 1u << slot;
+    }
+    table.bySlot[strings] = static_cast<uint8_t>(held);
+  }
+  return table;
+}
+
+constexpr SlotTable kSlotTable = MakeSlotTable();
+
+uint32_t HeldSlots(const NoteTarget& target, const Beat* beat) {
+  return kSlotTable.bySlot[beat->strings & 0x7F] & ((1u << target.slotCount) - 1);
+}
+
+uint32_t NextSlot(uint32_t* held) {
+  uint32_t slot = static_cast<uint32_t>(__builtin_ctz(*held));
+  *held &= *held - 1;
+  return slot;
+}
+
 void CollectNoteOffs(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
   if (!IsSounding(beat)) return;
-  for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
+  for (uint32_t held = HeldSlots(target, beat); held != 0;) {
+    uint32_t slot = NextSlot(&held);
     uint8_t pitch = 0;
-    if (!HoldsNote(beat, slot) || !PitchOf(target, beat, slot, &pitch)) continue;
+    if (!PitchOf(target, beat, slot, &pitch)) continue;
     Push(target, pending, kStatusNoteOff, pitch, kNoteOffVelocity);
   }
 }
 
 void CollectNoteOns(const NoteTarget& target, const Beat* beat, NoteEvents* pending) {
   if (!IsSounding(beat)) return;
-  for (uint32_t slot = 0; slot < target.slotCount; ++slot) {
+  for (uint32_t held = HeldSlots(target, beat); held != 0;) {
+    uint32_t slot = NextSlot(&held);
     const Note* note = &beat->notes[slot];
     uint8_t pitch = 0;
-    if (!HoldsNote(beat, slot) || (note->flags & kNotePlayable) == 0 ||
+    if ((note->flags & kNotePlayable) == 0 ||
         note->type != kNoteTypeNormal || !PitchOf(target, beat, slot, &pitch)) {
       continue;
     }

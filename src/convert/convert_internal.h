@@ -6,15 +6,19 @@
 
 #include <cstdint>
 
+#include "midi/midi_internal.h"
 #include "orlix/tolvenar.h"
 
 namespace Tolvenar {
 
 // What one conversion works on. K is the number of ticks in a sixty-fourth.
+// rooms, one per chunk, let note events grow the chunks geometrically; null
+// when they could not be allocated, and the chunks then grow exactly.
 struct ConvertContext {
   FileStruct* song;
   MidiFileStruct* file;
   uint32_t ticksPerSixtyFourth;
+  ChunkRoom* rooms;
 };
 
 // The largest value a set-tempo event can carry (24 bits).

@@ -1,5 +1,7 @@
 // The conversion driver: conductor and track set-up, the measure walk with
 // time signatures, markers and repeats, the tick loop, and the track ends.
+#include <cstdlib>
+
 #include "convert/convert_internal.h"
 
 namespace Tolvenar {
@@ -135,6 +137,78 @@ void TickLoop(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
   }
 }
 
+constexpr uint32_t kNoTrack = UINT32_MAX;
+constexpr uint32_t kSeveralTracks = UINT32_MAX - 1;
+
+// The track whose beats in the measure carry tempo changes, which go to the
+// conductor chunk: kNoTrack, or kSeveralTracks when more than one does.
+uint32_t TempoTrack(const FileStruct* song, uint32_t measure) {
+  uint32_t found = kNoTrack;
+  for (uint32_t track = 0; track < song->trackCount; ++track) {
+    const TrackMeasure* cell = MeasureCell(song, measure, track);
+    if (cell == nullptr) continue;
+    for (uint32_t b = 0; b < cell->beatCount; ++b) {
+      const Beat* beat = &cell->beats[b];
+      if ((beat->flags & kBeatMixTable) == 0 || beat->mixTable == nullptr ||
+          beat->mixTable->tempo <= 0) {
+        continue;
+      }
+      if (found != kNoTrack) return kSeveralTracks;
+      found = track;
+      break;
+    }
+  }
+  return found;
+}
+
+// One track through the whole measure, stepped only at its beat boundaries:
+// the same events and scratch fields as the tick loop gives it, since a
+// track's chunk hears from no other track. The conductor chunk's delta is
+// brought to the tick of each step when the track's tempo changes may go
+// there; *conductorAt is the measure tick the conductor's delta stands at.
+void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
+               bool feedsConductor, uint32_t* conductorAt) {
+  Track* t = &context.song->tracks[track];
+  MidiTrackChunk* chunk = &context.file->tracks[track + 1];
+  MidiTrackChunk* conductor = &context.file->tracks[0];
+  const TrackMeasure* cell = MeasureCell(context.song, measure, track);
+  uint32_t at = 0;     // tick of the step; ticksLeft is 0 there
+  uint32_t chunkAt = 0;
+  for (;;) {
+    AdvanceTicks(chunk, at - chunkAt);
+    chunkAt = at;
+    if (feedsConductor) {
+      AdvanceTicks(conductor, at - *conductorAt);
+      *conductorAt = at;
+    }
+    BeatStep(context, track, cell);
+    // A negative count never reaches 0 again in this measure.
+    if (t->ticksLeft < 0 || static_cast<uint32_t>(t->ticksLeft) >= ticks - 1 - at) break;
+    at += static_cast<uint32_t>(t->ticksLeft) + 1;
+    t->ticksLeft = 0;
+  }
+  // The ticks after the last step count down, the last one included.
+  t->ticksLeft -= static_cast<int32_t>(ticks - 1 - at);
+  AdvanceTicks(chunk, ticks - chunkAt);
+  MeasureClose(context, track, cell);
+}
+
+// The measure track by track. When the tempo changes of more than one track
+// would interleave on the conductor chunk, the tick loop keeps their order.
+void WalkTracks(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
+  if (ticks == 0) return;
+  uint32_t tempoTrack = TempoTrack(context.song, measure);
+  if (tempoTrack == kSeveralTracks) {
+    TickLoop(context, measure, ticks);
+    return;
+  }
+  uint32_t conductorAt = 0;
+  for (uint32_t track = 0; track < context.song->trackCount; ++track) {
+    WalkTrack(context, measure, track, ticks, track == tempoTrack, &conductorAt);
+  }
+  AdvanceTicks(&context.file->tracks[0], ticks - conductorAt);
+}
+
 // Walks one measure; returns the index of the measure to walk next.
 uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState* state) {
   FileStruct* song = context.song;
@@ -148,7 +222,7 @@ uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState*
     song->tracks[track].nextBeat = 0;
     song->tracks[track].ticksLeft = 0;
   }
-  TickLoop(context, measure, ticks);
+  WalkTracks(context, measure, ticks);
   if ((header->flags & kMeasureEndRepeat) == 0 || header->repeatPass >= header->repeatCount) {
     return measure + 1;
   }
@@ -179,7 +253,9 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
       (song->trackCount != 0 && song->tracks == nullptr)) {
     return 0;
   }
-  ConvertContext context = {song, file, resolution & 0xFF};
+  // Without rooms the chunks grow exactly: slower, same bytes.
+  ChunkRoom* rooms = static_cast<ChunkRoom*>(calloc(size_t{song->trackCount} + 1, sizeof(ChunkRoom)));
+  ConvertContext context = {song, file, resolution & 0xFF, rooms};
   StartConductor(context);
   for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(context, track);
 
@@ -195,7 +271,10 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
   int closed = 1;
   for (uint32_t chunk = 0; chunk <= song->trackCount; ++chunk) {
     if (!AddMetaEventEndOfTrack(&file->tracks[chunk])) closed = 0;
+    // The end of track normally sized the block exactly already.
+    if (rooms != nullptr) TrimChunkRoom(&file->tracks[chunk], &rooms[chunk]);
   }
+  free(rooms);
   return closed;
 }
 

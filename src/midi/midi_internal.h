@@ -51,12 +51,27 @@ struct NoteEvent {
   uint8_t key;
   uint8_t velocity;
 };
+// Spare room behind a chunk's bytes while the converter fills it: the data
+// block holds capacity bytes, at least the chunk's length. The exported
+// appenders size the block exactly; when the chunk's length is no longer the
+// one recorded here, one of them has run and the room is taken to be gone.
+struct ChunkRoom {
+  uint32_t capacity;
+  uint32_t length;
+};
+
 // Appends count note events at the chunk's pending delta, as that many
 // AddEventNoteOn/AddEventNoteOff calls in a row would (the first carries the
-// delta, the rest 0, running status throughout), but with one exact
-// reallocation for all of them; when that fails the events are appended one
-// by one, so the outcome is never worse than the single calls.
-void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count);
+// delta, the rest 0, running status throughout). Without a room the block
+// grows exactly, in one reallocation for all of them; with one it grows
+// geometrically and only when the room is used up (TrimChunkRoom gives the
+// spare bytes back). When growing fails the events are appended one by one,
+// so the outcome is never worse than the single calls.
+void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count,
+                      ChunkRoom* room = nullptr);
+// Reallocates the block down to the chunk's length when the room holds spare
+// bytes; a refused shrink leaves the larger block, which is harmless.
+void TrimChunkRoom(MidiTrackChunk* chunk, ChunkRoom* room);
 
 // Writes count 16-bit values high byte first, one two-byte write each;
 // stops at the first incomplete write. Returns the values written completely.

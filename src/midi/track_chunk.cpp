@@ -101,20 +101,82 @@ int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, s
   return AppendEvent(chunk, event);
 }
 
-void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count) {
+namespace {
+
+constexpr uint32_t kFirstRoom = 256;
+
+// Makes the block hold at least `needed` bytes. Without a room, exactly
+// that; with one, half as much again as the room had, and only when the room
+// is short. A refused generous block is asked for exactly. chunk->data
+// follows a moved block at once, so the chunk stays whole either way.
+uint8_t* GrowForAppend(MidiTrackChunk* chunk, uint64_t needed, ChunkRoom* room) {
+  if (needed > UINT32_MAX) return nullptr;
+  if (room == nullptr) return static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
+  // Another appender sized the block exactly since the room was recorded.
+  if (room->length != chunk->length) room->capacity = chunk->length;
+  room->length = chunk->length;
+  if (needed <= room->capacity) return chunk->data;
+  uint64_t generous = uint64_t{room->capacity} + room->capacity / 2;
+  if (generous < kFirstRoom) generous = kFirstRoom;
+  if (generous < needed) generous = needed;
+  if (generous > UINT32_MAX) generous = UINT32_MAX;
+  uint8_t* data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(generous)));
+  if (data == nullptr && generous > needed) {
+    generous = needed;
+    data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
+  }
+  if (data == nullptr) return nullptr;
+  chunk->data = data;
+  room->capacity = static_cast<uint32_t>(generous);
+  return data;
+}
+
+}  // namespace
+
+void TrimChunkRoom(MidiTrackChunk* chunk, ChunkRoom* room) {
+  if (room->length != chunk->length || room->capacity <= chunk->length || chunk->length == 0) {
+    return;
+  }
+  uint8_t* data = static_cast<uint8_t*>(realloc(chunk->data, chunk->length));
+  if (data == nullptr) return;
+  chunk->data = data;
+  room->capacity = chunk->length;
+}
+
+void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count,
+                      ChunkRoom* room) {
   if (count == 0) return;
   uint32_t deltaSize = VariableLengthSize(chunk->pendingDelta);
   // Each single call would be refused for the same delta.
   if (deltaSize == 0) return;
+  // When the room surely holds the events (at most a zero delta, a status
+  // and two data bytes each after the first), they are written straight away
+  // and their size counted as they go.
+  if (room != nullptr && room->length == chunk->length &&
+      uint64_t{chunk->length} + deltaSize + 4 * uint64_t{count} <= room->capacity) {
+    uint8_t* start = chunk->data + chunk->length;
+    uint8_t* out = start + WriteVariableLength(start, chunk->pendingDelta);
+    uint8_t status = chunk->runningStatus;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (i > 0) *out++ = 0;  // the later events share the first one's tick
+      if (events[i].status != status) *out++ = events[i].status;
+      status = events[i].status;
+      *out++ = events[i].key;
+      *out++ = events[i].velocity;
+    }
+    chunk->length += static_cast<uint32_t>(out - start);
+    chunk->pendingDelta = 0;
+    chunk->runningStatus = status;
+    room->length = chunk->length;
+    return;
+  }
   uint64_t newLength = uint64_t{chunk->length} + deltaSize + (count - 1) + 2 * uint64_t{count};
   uint8_t status = chunk->runningStatus;
   for (uint32_t i = 0; i < count; ++i) {
     if (events[i].status != status) ++newLength;
     status = events[i].status;
   }
-  uint8_t* data = newLength <= UINT32_MAX
-                      ? static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(newLength)))
-                      : nullptr;
+  uint8_t* data = GrowForAppend(chunk, newLength, room);
   if (!data) {
     for (uint32_t i = 0; i < count; ++i) {
       AppendNoteEvent(chunk, static_cast<uint8_t>(events[i].status & 0xF0),
@@ -137,6 +199,7 @@ void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t c
   chunk->length = static_cast<uint32_t>(newLength);
   chunk->pendingDelta = 0;
   chunk->runningStatus = status;
+  if (room != nullptr) room->length = chunk->length;
 }
 
 int InitMidiTrackChunk(MidiTrackChunk* chunk) {

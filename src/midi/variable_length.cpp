@@ -12,6 +12,11 @@ uint32_t VariableLengthSize(uint32_t value) {
 }
 
 uint32_t WriteVariableLength(uint8_t* out, uint32_t value) {
+  // Most deltas fit one byte.
+  if (value < 0x80) {
+    out[0] = static_cast<uint8_t>(value);
+    return 1;
+  }
   uint32_t size = VariableLengthSize(value);
   for (uint32_t i = 0; i < size; ++i) {
     uint32_t shift = 7 * (size - 1 - i);

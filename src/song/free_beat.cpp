@@ -1,5 +1,6 @@
 // Release of a beat and everything it owns: notes' effects, bend curves,
 // chord diagram, beat effects, text and mix-table change.
+#include <cstdint>
 #include <cstdlib>
 
 #include "song/song_internal.h"
@@ -38,10 +39,13 @@ void FreeNote(Note* note) { FreeNoteEffects(&note->effects); }
 
 void FreeBeat(Beat* beat) {
   // Most beats own nothing but plain notes: skip the calls for them.
-  bool attachments = beat->chord || beat->text || beat->effects || beat->mixTable;
-  bool noteEffects = false;
-  for (const Note& note : beat->notes) noteEffects = noteEffects || note.effects;
-  if (!attachments && !noteEffects) return;
+  // The pointers are or-ed together rather than tested one by one.
+  uintptr_t owned = reinterpret_cast<uintptr_t>(beat->chord) |
+                    reinterpret_cast<uintptr_t>(beat->text) |
+                    reinterpret_cast<uintptr_t>(beat->effects) |
+                    reinterpret_cast<uintptr_t>(beat->mixTable);
+  for (const Note& note : beat->notes) owned |= reinterpret_cast<uintptr_t>(note.effects);
+  if (owned == 0) return;
   FreeChordDiagram(&beat->chord);
   free(beat->text);
   beat->text = nullptr;
