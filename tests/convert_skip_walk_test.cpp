@@ -249,6 +249,36 @@ TEST(ConvertSkipWalk, PendingTicksWrapAsTickByTick) {
   }
 }
 
+// Repeats whose passes append nothing are counted rather than walked; the
+// result must still be the tick-by-tick one, silent passes next to sounding
+// ones, nested, and with the pending ticks wrapping.
+TEST(ConvertSkipWalk, SilentRepeatsMatchTheTickByTickWalk) {
+  TestSong song(6, 2);
+  song.TimeSignature(0, 7, 8).BeginRepeat(0).EndRepeat(0, 20).EndRepeat(1, 30);
+  song.BeginRepeat(2).EndRepeat(3, 7).Marker(3, "loud").EndRepeat(4, 3).EndRepeat(5, 2);
+  song.Cell(2, 1, {NoteBeat(kQuarter)});  // measure 2 sounds on every pass
+  ExpectSameAsTickByTick(song.get(), 30, "mixed");
+  ExpectSameAsTickByTick(song.get(), 255, "wrapping", 0xFFFF0000u);
+
+  TestSong empty(3, 0);
+  empty.TimeSignature(0, 4, 4).EndRepeat(0, 255).EndRepeat(1, 255).EndRepeat(2, 1);
+  ExpectSameAsTickByTick(empty.get(), 30, "no tracks");
+}
+
+// A few kilobytes of empty measures, each ending a repeat played 256 times,
+// would be walked about 255 x n^2 / 2 times; the conversion finishes at once.
+TEST(ConvertSkipWalk, ManySilentRepeatsEnd) {
+  const uint32_t kMeasures = 3000;
+  TestSong song(kMeasures, 1);
+  song.TimeSignature(0, 4, 4);
+  for (uint32_t m = 0; m < kMeasures; ++m) song.EndRepeat(m, 255);
+  Outcome out = ::Run(ToMidi, song.get(), 30, 0);
+  EXPECT_EQ(1, out.result);
+  // 255 x 3000 x 3001 / 2 + 3000 passes of 1,920 ticks, modulo 2^32.
+  uint64_t measures = 255ull * kMeasures * (kMeasures + 1) / 2 + kMeasures;
+  EXPECT_EQ(static_cast<uint32_t>(measures * 1920), out.pendingDelta[0]);
+}
+
 }  // namespace
 
 // Tempo changes reach the conductor chunk from one track (walked on its own)

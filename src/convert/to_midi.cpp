@@ -14,6 +14,16 @@ constexpr uint32_t kDefaultTempoMicroseconds = 500000;  // 120 per minute
 struct WalkState {
   uint8_t numerator;
   uint8_t denominator;
+  uint64_t elapsedTicks;  // every chunk has advanced this far
+};
+
+// The last jump back from an end-repeat, to recognise a repeat whose passes
+// append nothing (see SkipSilentRepeats).
+struct LastJump {
+  uint32_t from;  // UINT32_MAX before the first jump
+  uint32_t to;
+  uint64_t outputBytes;
+  uint64_t elapsedTicks;
 };
 
 // Null texts go out as empty ones: the event keeps its place in the track.
@@ -215,6 +225,7 @@ uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState*
   MeasureHeader* header = &song->measureHeaders[measure];
   UpdateTimeSignature(context, header, state);
   uint32_t ticks = TicksPerMeasure(context, *state);
+  state->elapsedTicks += ticks;
   if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
     AddMetaEventMarker(&context.file->tracks[0], TextOrEmpty(header->marker->text));
   }
@@ -232,6 +243,41 @@ uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState*
     if ((song->measureHeaders[j].flags & kMeasureBeginRepeat) != 0) return j;
   }
   return 0;
+}
+
+uint64_t OutputBytes(const ConvertContext& context) {
+  uint64_t total = 0;
+  for (uint32_t chunk = 0; chunk <= context.song->trackCount; ++chunk) total += context.file->tracks[chunk].length;
+  return total;
+}
+
+// Called after every jump back from the end-repeat at measure `from`. When
+// the pass since the previous jump from there walked the same measures and
+// appended nothing, every pass still to come is the same silence: nothing
+// in it changes the time signature, the repeats inside are used up, and the
+// track cursors restart at each measure. Those passes are then counted in
+// one step instead of walked, so a small song of many repeats of empty
+// measures cannot keep the walk busy for minutes. Returns the measure to
+// walk next.
+uint32_t SkipSilentRepeats(const ConvertContext& context, uint32_t from, uint32_t to, WalkState* state,
+                           LastJump* last) {
+  MeasureHeader* header = &context.song->measureHeaders[from];
+  uint64_t output = OutputBytes(context);
+  if (last->from != from || last->to != to || last->outputBytes != output) {
+    *last = {from, to, output, state->elapsedTicks};
+    return to;
+  }
+  uint64_t passTicks = state->elapsedTicks - last->elapsedTicks;
+  uint64_t passesLeft = uint64_t{header->repeatCount} - header->repeatPass + 1;
+  // pendingDelta counts modulo 2^32, as tick-by-tick increments would.
+  uint32_t skipped = static_cast<uint32_t>(passTicks * passesLeft);
+  for (uint32_t chunk = 0; chunk <= context.song->trackCount; ++chunk) {
+    AdvanceTicks(&context.file->tracks[chunk], skipped);
+  }
+  state->elapsedTicks += passTicks * passesLeft;
+  header->repeatPass = header->repeatCount;
+  last->from = UINT32_MAX;
+  return from + 1;
 }
 
 }  // namespace
@@ -259,11 +305,16 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
   StartConductor(context);
   for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(context, track);
 
-  WalkState state = {0, 0};
+  WalkState state = {0, 0, 0};
+  LastJump lastJump = {UINT32_MAX, 0, 0, 0};
   // Without headers there is nothing to walk.
   uint32_t measureCount = song->measureHeaders != nullptr ? song->measureCount : 0;
   uint32_t measure = 0;
-  while (measure < measureCount) measure = WalkMeasure(context, measure, &state);
+  while (measure < measureCount) {
+    uint32_t next = WalkMeasure(context, measure, &state);
+    if (next <= measure) next = SkipSilentRepeats(context, measure, next, &state, &lastJump);
+    measure = next;
+  }
   for (uint32_t m = 0; m < measureCount; ++m) song->measureHeaders[m].repeatPass = 0;
 
   // A chunk whose end of track could not be appended (out of memory) is no
