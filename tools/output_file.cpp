@@ -33,6 +33,21 @@ std::string DirectoryOf(const std::string& path) {
 
 namespace {
 
+// Writes every byte, retrying interrupted and partial writes; 0 with errno
+// set on failure.
+int WriteAll(int fd, const unsigned char* data, size_t size) {
+  size_t written = 0;
+  while (written < size) {
+    ssize_t count = write(fd, data + written, size - written);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    written += static_cast<size_t>(count);
+  }
+  return 1;
+}
+
 // Devices, pipes and the like are written in place: renaming a temporary
 // file over them would replace /dev/null or a FIFO with a regular file.
 int WriteInPlace(const std::string& target, const unsigned char* data, size_t size,
@@ -42,16 +57,10 @@ int WriteInPlace(const std::string& target, const unsigned char* data, size_t si
     *message = std::string("cannot open for writing: ") + strerror(errno);
     return 0;
   }
-  size_t written = 0;
-  while (written < size) {
-    ssize_t count = write(fd, data + written, size - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      *message = std::string("write failed: ") + strerror(errno);
-      close(fd);
-      return 0;
-    }
-    written += static_cast<size_t>(count);
+  if (!WriteAll(fd, data, size)) {
+    *message = std::string("write failed: ") + strerror(errno);
+    close(fd);
+    return 0;
   }
   if (close(fd) != 0) {
     *message = std::string("write failed: ") + strerror(errno);
@@ -82,15 +91,7 @@ int WriteFileAtomically(const std::string& requested, const unsigned char* data,
     *message = std::string("cannot create a file in ") + directory + ": " + strerror(errno);
     return 0;
   }
-  size_t written = 0;
-  while (written < size) {
-    ssize_t count = write(fd, data + written, size - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return Fail(message, "write failed", fd, temporary);
-    }
-    written += static_cast<size_t>(count);
-  }
+  if (!WriteAll(fd, data, size)) return Fail(message, "write failed", fd, temporary);
   // mkstemp makes the file 0600; give it the mode a new file would get.
   mode_t mask = umask(0);
   umask(mask);
