@@ -56,9 +56,20 @@ void RunExport(benchmark::State& state, const std::vector<uint8_t>& bytes) {
   state.counters["midi_bytes"] = static_cast<double>(outputBytes);
 }
 
+// The generated song of the benchmark's arguments (measures, tracks).
+std::vector<uint8_t> GeneratedBytes(const benchmark::State& state) {
+  return orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)))
+      .data;
+}
+
+bool LoadGenerated(benchmark::State& state, FileStruct* song) {
+  if (Load(GeneratedBytes(state), song)) return true;
+  state.SkipWithError("song did not load");
+  return false;
+}
+
 void BM_Load(benchmark::State& state) {
-  std::vector<uint8_t> bytes =
-      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
+  std::vector<uint8_t> bytes = GeneratedBytes(state);
   for (auto _ : state) {
     FileStruct song;
     if (!Load(bytes, &song)) state.SkipWithError("song did not load");
@@ -68,13 +79,8 @@ void BM_Load(benchmark::State& state) {
 }
 
 void BM_Convert(benchmark::State& state) {
-  std::vector<uint8_t> bytes =
-      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
   FileStruct song;
-  if (!Load(bytes, &song)) {
-    state.SkipWithError("song did not load");
-    return;
-  }
+  if (!LoadGenerated(state, &song)) return;
   for (auto _ : state) {
     MidiFileStruct midi;
     InitMidiFileStruct(&midi, song.trackCount + 1, 480);
@@ -86,13 +92,8 @@ void BM_Convert(benchmark::State& state) {
 }
 
 void BM_Serialise(benchmark::State& state) {
-  std::vector<uint8_t> bytes =
-      orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data;
   FileStruct song;
-  if (!Load(bytes, &song)) {
-    state.SkipWithError("song did not load");
-    return;
-  }
+  if (!LoadGenerated(state, &song)) return;
   MidiFileStruct midi;
   InitMidiFileStruct(&midi, song.trackCount + 1, 480);
   ToMidi(&song, &midi, 30);
@@ -106,8 +107,7 @@ void BM_Serialise(benchmark::State& state) {
 }
 
 void BM_ExportGenerated(benchmark::State& state) {
-  RunExport(state,
-            orlix_bench::GeneratedSong(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))).data);
+  RunExport(state, GeneratedBytes(state));
 }
 
 void BM_ExportLongRepeat(benchmark::State& state) { RunExport(state, orlix_bench::LongRepeatSong().data); }
