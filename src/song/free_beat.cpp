@@ -37,15 +37,18 @@ void FreeBeatEffects(BeatEffects** effects) {
 
 void FreeNote(Note* note) { FreeNoteEffects(&note->effects); }
 
-void FreeBeat(Beat* beat) {
-  // Most beats own nothing but plain notes: skip the calls for them.
-  // The pointers are or-ed together rather than tested one by one.
+// Most beats own nothing but plain notes. The pointers are or-ed together
+// rather than tested one by one, so such a beat costs a few loads.
+static bool OwnsAttachments(const Beat* beat) {
   uintptr_t owned = reinterpret_cast<uintptr_t>(beat->chord) |
                     reinterpret_cast<uintptr_t>(beat->text) |
                     reinterpret_cast<uintptr_t>(beat->effects) |
                     reinterpret_cast<uintptr_t>(beat->mixTable);
   for (const Note& note : beat->notes) owned |= reinterpret_cast<uintptr_t>(note.effects);
-  if (owned == 0) return;
+  return owned != 0;
+}
+
+static void FreeAttachments(Beat* beat) {
   FreeChordDiagram(&beat->chord);
   free(beat->text);
   beat->text = nullptr;
@@ -53,6 +56,16 @@ void FreeBeat(Beat* beat) {
   free(beat->mixTable);
   beat->mixTable = nullptr;
   for (Note& note : beat->notes) FreeNote(&note);
+}
+
+void FreeBeat(Beat* beat) {
+  if (OwnsAttachments(beat)) FreeAttachments(beat);
+}
+
+void FreeBeats(Beat* beats, uint32_t count) {
+  for (uint32_t b = 0; b < count; ++b) {
+    if (OwnsAttachments(&beats[b])) FreeAttachments(&beats[b]);
+  }
 }
 
 }  // namespace Tolvenar

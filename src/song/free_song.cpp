@@ -51,7 +51,7 @@ static void FreeMeasureGrid(FileStruct* song, uint32_t measureCount, uint32_t tr
     for (uint32_t t = 0; t < trackCount; ++t) {
       TrackMeasure* cell = &row[t];
       if (!cell->beats) continue;
-      for (uint32_t b = 0; b < cell->beatCount; ++b) FreeBeat(&cell->beats[b]);
+      FreeBeats(cell->beats, cell->beatCount);
       free(cell->beats);
       cell->beats = nullptr;
     }

@@ -37,6 +37,8 @@ int LoadBeat(Beat* beat, FILE* stream);
 int LoadNote(Note* note, FILE* stream);
 NoteEffects* LoadNoteEffects(FILE* stream);
 void FreeBeat(Beat* beat);
+// FreeBeat on each beat of an array, the array itself left to the caller.
+void FreeBeats(Beat* beats, uint32_t count);
 void FreeNote(Note* note);
 void FreeNoteEffects(NoteEffects** effects);
 
