@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,49 @@ void BM_ExportFile(benchmark::State& state, const std::string& path) {
   RunExport(state, bytes);
 }
 
+// What the song model alone costs for a song, with no parsing and no
+// conversion: every cell's beat array allocated and zeroed, a note-effects
+// record allocated for each note that has one, every beat read once, and
+// all of it freed. An export can be no faster than this on the machine.
+void BM_ModelFloor(benchmark::State& state, const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFile(path);
+  FileStruct song;
+  if (bytes.empty() || !Load(bytes, &song)) {
+    state.SkipWithError(("cannot load " + path).c_str());
+    return;
+  }
+  std::vector<uint32_t> beatCounts;
+  std::vector<uint32_t> effectsCounts;
+  for (uint32_t m = 0; m < song.measureCount; ++m) {
+    for (uint32_t t = 0; t < song.trackCount; ++t) {
+      const TrackMeasure& cell = song.measures[m][t];
+      uint32_t effects = 0;
+      for (uint32_t b = 0; b < cell.beatCount; ++b)
+        for (const Note& note : cell.beats[b].notes) effects += note.effects != nullptr;
+      beatCounts.push_back(cell.beatCount);
+      effectsCounts.push_back(effects);
+    }
+  }
+  FreeFileStruct(&song);
+  std::vector<Beat*> arrays(beatCounts.size());
+  std::vector<void*> records;
+  for (auto _ : state) {
+    records.clear();
+    for (size_t c = 0; c < beatCounts.size(); ++c) {
+      arrays[c] = static_cast<Beat*>(malloc((beatCounts[c] ? beatCounts[c] : 1) * sizeof(Beat)));
+      for (uint32_t b = 0; b < beatCounts[c]; ++b) arrays[c][b] = Beat{};
+      for (uint32_t e = 0; e < effectsCounts[c]; ++e) records.push_back(calloc(1, sizeof(NoteEffects)));
+    }
+    uintptr_t seen = 0;
+    for (size_t c = 0; c < beatCounts.size(); ++c)
+      for (uint32_t b = 0; b < beatCounts[c]; ++b)
+        for (const Note& note : arrays[c][b].notes) seen |= reinterpret_cast<uintptr_t>(note.effects);
+    benchmark::DoNotOptimize(seen);
+    for (Beat* beats : arrays) free(beats);
+    for (void* record : records) free(record);
+  }
+}
+
 void SizeArguments(benchmark::internal::Benchmark* b) {
   for (int measures : {10, 100, 1000, 10000})
     for (int tracks : {1, 8}) b->Args({measures, tracks});
@@ -137,6 +181,10 @@ BENCHMARK(BM_ExportLongRepeat)->Unit(benchmark::kMillisecond)->MinTime(0.05);
 BENCHMARK_CAPTURE(BM_ExportFile, demo, std::string(ORLIX_SOURCE_DIR "/examples/demo.gp4"))
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_ExportFile, real_song,
+                  std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_CAPTURE(BM_ModelFloor, real_song,
                   std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
     ->Unit(benchmark::kMicrosecond);
 
