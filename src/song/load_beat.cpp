@@ -8,16 +8,7 @@ namespace Tolvenar {
 
 // Each attachment is read completely before it is attached, so a failure
 // leaves only finished attachments for FreeBeat to release.
-static int ReadBeatFields(Beat* beat, FILE* stream) {
-  if (!ReadU8(stream, &beat->flags)) return 0;
-  // Status (when flagged), duration and tuplet (when flagged) in one read.
-  uint8_t fields[6];
-  size_t size = ((beat->flags & kBeatStatus) ? 1 : 0) + 1 + ((beat->flags & kBeatTuplet) ? 4 : 0);
-  if (!ReadBytes(stream, fields, size)) return 0;
-  const uint8_t* field = fields;
-  if (beat->flags & kBeatStatus) beat->status = *field++;
-  beat->duration = static_cast<int8_t>(*field++);
-  if (beat->flags & kBeatTuplet) beat->tuplet = static_cast<int32_t>(DecodeU32LE(field));
+static int ReadBeatAttachments(Beat* beat, FILE* stream) {
   if (beat->flags & kBeatChord) {
     beat->chord = LoadChordDiagram(stream);
     if (!beat->chord) return 0;
@@ -34,21 +25,49 @@ static int ReadBeatFields(Beat* beat, FILE* stream) {
     beat->mixTable = LoadMixTableChange(stream);
     if (!beat->mixTable) return 0;
   }
-  if (!ReadU8(stream, &beat->strings)) return 0;
-  // Mask bit 0x40 is slot 0 (highest string), 0x01 slot 6; 0x80 reads nothing.
-  for (int slot = 0; slot < 7; ++slot) {
-    if ((beat->strings & (0x40 >> slot)) && !LoadNote(&beat->notes[slot], stream)) return 0;
+  return 1;
+}
+
+static int ReadBeatFields(Beat* beat, ByteCursor* in) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 1, &field)) return 0;
+  const uint8_t flags = *field;
+  beat->flags = flags;
+  // Status (when flagged), duration and tuplet (when flagged) in one take.
+  size_t size = ((flags & kBeatStatus) ? 1 : 0) + 1 + ((flags & kBeatTuplet) ? 4 : 0);
+  if (!TakeBytes(in, size, &field)) return 0;
+  if (flags & kBeatStatus) beat->status = *field++;
+  beat->duration = static_cast<int8_t>(*field++);
+  if (flags & kBeatTuplet) beat->tuplet = static_cast<int32_t>(DecodeU32LE(field));
+  if (flags & (kBeatChord | kBeatText | kBeatEffects | kBeatMixTable)) {
+    // The attachment readers work on the stream itself.
+    ReturnBuffer(in);
+    int attached = ReadBeatAttachments(beat, in->stream);
+    BorrowBuffer(in);
+    if (!attached) return 0;
+  }
+  if (!TakeBytes(in, 1, &field)) return 0;
+  beat->strings = *field;
+  // The slots are still zero from LoadBeat.
+  return LoadBeatNotes(beat, in);
+}
+
+int LoadBeat(Beat* beat, ByteCursor* in) {
+  *beat = Beat{};
+  if (!ReadBeatFields(beat, in)) {
+    FreeBeat(beat);
+    return 0;
   }
   return 1;
 }
 
 int LoadBeat(Beat* beat, FILE* stream) {
-  *beat = Beat{};
-  if (!ReadBeatFields(beat, stream)) {
-    FreeBeat(beat);
-    return 0;
-  }
-  return 1;
+  ByteCursor in;
+  in.stream = stream;
+  BorrowBuffer(&in);
+  int loaded = LoadBeat(beat, &in);
+  ReturnBuffer(&in);
+  return loaded;
 }
 
 }  // namespace Tolvenar

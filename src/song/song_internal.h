@@ -35,6 +35,12 @@ int LoadTrack(Track* track, FILE* stream);
 int LoadMeasureGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount);
 int LoadBeat(Beat* beat, FILE* stream);
 int LoadNote(Note* note, FILE* stream);
+// The grid's forms, over a cursor of the stream's buffer (read_primitives.h).
+// LoadBeatNotes reads the notes that beat->strings announces into the
+// beat's zeroed slots.
+struct ByteCursor;
+int LoadBeat(Beat* beat, ByteCursor* in);
+int LoadBeatNotes(Beat* beat, ByteCursor* in);
 NoteEffects* LoadNoteEffects(FILE* stream);
 void FreeBeat(Beat* beat);
 void FreeNote(Note* note);
