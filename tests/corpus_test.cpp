@@ -86,7 +86,9 @@ bool SameCurve(const BendCurve* a, const BendCurve* b) {
 }
 
 bool SameBeat(const Beat& a, const Beat& b) {
-  if (std::memcmp(&a, &b, offsetof(Beat, chord)) != 0 || a.strings != b.strings) return false;
+  if (a.flags != b.flags || a.status != b.status || a.duration != b.duration || a.tuplet != b.tuplet ||
+      a.strings != b.strings)
+    return false;
   if (!a.chord != !b.chord || !a.text != !b.text || !a.effects != !b.effects || !a.mixTable != !b.mixTable)
     return false;
   if (a.chord && (std::memcmp(a.chord, b.chord, offsetof(ChordDiagram, name)) != 0 ||
