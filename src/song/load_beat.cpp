@@ -1,5 +1,6 @@
 // Reader of one beat: its header fields, attachments and notes.
 #include <cstdlib>
+#include <cstring>
 
 #include "song/read_primitives.h"
 #include "song/song_internal.h"
@@ -28,14 +29,26 @@ static int ReadBeatAttachments(Beat* beat, FILE* stream) {
   return 1;
 }
 
+// The longest run of fixed beat fields: flags, status, duration, tuplet.
+constexpr size_t kBeatHeadMaxBytes = 7;
+
 static int ReadBeatFields(Beat* beat, ByteCursor* in) {
+  uint8_t flags;
   const uint8_t* field;
-  if (!TakeBytes(in, 1, &field)) return 0;
-  const uint8_t flags = *field;
-  beat->flags = flags;
-  // Status (when flagged), duration and tuplet (when flagged) in one take.
-  size_t size = ((flags & kBeatStatus) ? 1 : 0) + 1 + ((flags & kBeatTuplet) ? 4 : 0);
-  if (!TakeBytes(in, size, &field)) return 0;
+  if (static_cast<size_t>(in->end - in->at) >= kBeatHeadMaxBytes) {
+    // The common case: flags and fields in the buffer, one bounds test.
+    flags = in->at[0];
+    field = in->at + 1;
+    in->at = field + ((flags & kBeatStatus) ? 1 : 0) + 1 + ((flags & kBeatTuplet) ? 4 : 0);
+    beat->flags = flags;
+  } else {
+    if (!TakeBytes(in, 1, &field)) return 0;
+    flags = *field;
+    beat->flags = flags;
+    // Status (when flagged), duration and tuplet (when flagged) in one take.
+    size_t size = ((flags & kBeatStatus) ? 1 : 0) + 1 + ((flags & kBeatTuplet) ? 4 : 0);
+    if (!TakeBytes(in, size, &field)) return 0;
+  }
   if (flags & kBeatStatus) beat->status = *field++;
   beat->duration = static_cast<int8_t>(*field++);
   if (flags & kBeatTuplet) beat->tuplet = static_cast<int32_t>(DecodeU32LE(field));
@@ -52,13 +65,23 @@ static int ReadBeatFields(Beat* beat, ByteCursor* in) {
   return LoadBeatNotes(beat, in);
 }
 
-int LoadBeat(Beat* beat, ByteCursor* in) {
-  *beat = Beat{};
+// Copying this clears a beat with a few wide stores, where the compiler
+// turns an assignment of Beat{} into a string instruction with a slow start.
+static const Beat kEmptyBeat{};
+
+static inline int LoadBeat(Beat* beat, ByteCursor* in) {
+  memcpy(beat, &kEmptyBeat, sizeof *beat);
   if (!ReadBeatFields(beat, in)) {
     FreeBeat(beat);
     return 0;
   }
   return 1;
+}
+
+uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in) {
+  for (uint32_t b = 0; b < count; ++b)
+    if (!LoadBeat(&beats[b], in)) return b;
+  return count;
 }
 
 int LoadBeat(Beat* beat, FILE* stream) {

@@ -26,13 +26,12 @@ static int ReadCell(TrackMeasure* cell, ByteCursor* in) {
   Beat* beats = static_cast<Beat*>(AllocArrayUninitialised(beatCount, sizeof(Beat)));
   cell->beats = beats;
   if (!beats) return 0;
-  for (uint32_t b = 0; b < beatCount; ++b) {
-    if (!LoadBeat(&beats[b], in)) {
-      // A failed beat owns nothing and the ones after it were never set:
-      // the body release that follows sees only the beats read.
-      cell->beatCount = b;
-      return 0;
-    }
+  uint32_t read = LoadBeats(beats, beatCount, in);
+  if (read != beatCount) {
+    // A failed beat owns nothing and the ones after it were never set:
+    // the body release that follows sees only the beats read.
+    cell->beatCount = read;
+    return 0;
   }
   return 1;
 }

@@ -70,6 +70,21 @@ NoteEffects* ReadNoteEffects(ByteCursor* in) {
   return effects;
 }
 
+void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* field) {
+  if (flags & 0x20) note->type = *field++;
+  if (flags & 0x01) {
+    note->duration = field[0];
+    note->tuplet = field[1];
+    field += 2;
+  }
+  if (flags & 0x10) note->dynamic = *field++;
+  if (flags & 0x20) note->fret = *field++;
+  if (flags & 0x80) {
+    note->leftFinger = field[0];
+    note->rightFinger = field[1];
+  }
+}
+
 // The note must be zeroed; on failure it owns nothing.
 inline int ReadNote(Note* note, ByteCursor* in) {
   uint8_t flags;
@@ -89,18 +104,13 @@ inline int ReadNote(Note* note, ByteCursor* in) {
   }
   note->flags = flags;
   // The type (0x20) comes first of all, the fret (0x20 again) after the
-  // duration, tuplet and dynamic, the fingerings last.
-  if (flags & 0x20) note->type = *field++;
-  if (flags & 0x01) {
-    note->duration = field[0];
-    note->tuplet = field[1];
-    field += 2;
-  }
-  if (flags & 0x10) note->dynamic = *field++;
-  if (flags & 0x20) note->fret = *field++;
-  if (flags & 0x80) {
-    note->leftFinger = field[0];
-    note->rightFinger = field[1];
+  // duration, tuplet and dynamic, the fingerings last. Most notes carry
+  // the type and fret alone.
+  if ((flags & 0xB1) == 0x20) {
+    note->type = field[0];
+    note->fret = field[1];
+  } else {
+    ReadNoteFieldsInOrder(note, flags, field);
   }
   if (flags & 0x08) {
     // A note whose flag promises effects never stands without them.

@@ -39,7 +39,9 @@ int LoadNote(Note* note, FILE* stream);
 // LoadBeatNotes reads the notes that beat->strings announces into the
 // beat's zeroed slots.
 struct ByteCursor;
-int LoadBeat(Beat* beat, ByteCursor* in);
+// LoadBeats reads count beats and returns how many were read completely;
+// a failed beat owns nothing and the ones after it are left unset.
+uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in);
 int LoadBeatNotes(Beat* beat, ByteCursor* in);
 NoteEffects* LoadNoteEffects(FILE* stream);
 void FreeBeat(Beat* beat);
