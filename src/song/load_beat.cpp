@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "song/load_note.h"
 #include "song/read_primitives.h"
 #include "song/song_internal.h"
 
@@ -25,6 +26,19 @@ static int ReadBeatAttachments(Beat* beat, FILE* stream) {
   if (beat->flags & kBeatMixTable) {
     beat->mixTable = LoadMixTableChange(stream);
     if (!beat->mixTable) return 0;
+  }
+  return 1;
+}
+
+// Reads the notes that beat->strings announces into the beat's zeroed
+// slots. Mask bit 0x40 is slot 0 (highest string), 0x01 slot 6; 0x80 reads
+// nothing. Only the set bits are visited, highest first.
+static inline int LoadBeatNotes(Beat* beat, ByteCursor* in) {
+  unsigned mask = beat->strings & 0x7Fu;
+  while (mask != 0) {
+    int bit = 31 - __builtin_clz(mask);
+    mask &= ~(1u << bit);
+    if (!ReadNote(&beat->notes[6 - bit], in)) return 0;
   }
   return 1;
 }

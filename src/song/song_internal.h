@@ -36,13 +36,10 @@ int LoadMeasureGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint3
 int LoadBeat(Beat* beat, FILE* stream);
 int LoadNote(Note* note, FILE* stream);
 // The grid's forms, over a cursor of the stream's buffer (read_primitives.h).
-// LoadBeatNotes reads the notes that beat->strings announces into the
-// beat's zeroed slots.
 struct ByteCursor;
 // LoadBeats reads count beats and returns how many were read completely;
 // a failed beat owns nothing and the ones after it are left unset.
 uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in);
-int LoadBeatNotes(Beat* beat, ByteCursor* in);
 NoteEffects* LoadNoteEffects(FILE* stream);
 void FreeBeat(Beat* beat);
 void FreeNote(Note* note);
