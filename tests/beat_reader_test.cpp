@@ -2,8 +2,10 @@
 // each value lands, and that a failed beat owns nothing.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "song/song_internal.h"
 #include "support/beat_builder.h"
@@ -202,6 +204,59 @@ TEST(Beat, EveryFailedAllocationFailsCleanly) {
   });
   // chord + name, text, effects + curve + points, mix, 3 x (effects + curve + points)
   EXPECT_EQ(2 + 1 + 3 + 1 + 9 + 1, runs);
+}
+
+// Beats come straight from the stream's buffer while it holds them: with
+// the buffer cut at every size, the same bytes give the same beats.
+TEST(Beat, SameBeatsWhereverTheStreamBufferEnds) {
+  BeatRecord plain;
+  plain.flags = 0x60;
+  plain.status = 2;
+  NoteRecord fingered;
+  fingered.flags = 0xB1;
+  plain.strings = 0x7F;
+  plain.notes.assign(7, fingered);
+  Bytes bytes = Bytes().append(FullBeat().bytes()).append(plain.bytes()).append(FullBeat().bytes());
+  auto readAll = [&](size_t bufferSize, Beat beats[3]) {
+    MemoryStream in(bytes);
+    std::vector<char> buffer(bufferSize);
+    if (bufferSize) {
+      EXPECT_EQ(0, setvbuf(in.get(), buffer.data(), _IOFBF, bufferSize));
+    }
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(1, LoadBeat(&beats[b], in.get())) << bufferSize;
+    EXPECT_EQ(long(bytes.size()), in.position()) << bufferSize;
+  };
+  Beat expected[3];
+  readAll(0, expected);
+  for (size_t bufferSize = 1; bufferSize <= 64; ++bufferSize) {
+    Beat beats[3];
+    readAll(bufferSize, beats);
+    for (int b = 0; b < 3; ++b) {
+      EXPECT_EQ(expected[b].flags, beats[b].flags) << bufferSize;
+      EXPECT_EQ(expected[b].status, beats[b].status) << bufferSize;
+      EXPECT_EQ(expected[b].duration, beats[b].duration) << bufferSize;
+      EXPECT_EQ(expected[b].tuplet, beats[b].tuplet) << bufferSize;
+      EXPECT_EQ(expected[b].strings, beats[b].strings) << bufferSize;
+      ASSERT_EQ(!beats[b].chord, !expected[b].chord) << bufferSize;
+      if (beats[b].chord) {
+        EXPECT_STREQ(expected[b].chord->name, beats[b].chord->name);
+      }
+      for (int s = 0; s < 7; ++s) {
+        const Note& got = beats[b].notes[s];
+        const Note& want = expected[b].notes[s];
+        EXPECT_EQ(0, std::memcmp(&got, &want, offsetof(Note, effects))) << bufferSize << " " << s;
+        ASSERT_EQ(!got.effects, !want.effects) << bufferSize << " " << s;
+        if (!got.effects) continue;
+        EXPECT_EQ(0, std::memcmp(got.effects->grace, want.effects->grace, 4));
+        EXPECT_EQ(got.effects->harmonic, want.effects->harmonic);
+        EXPECT_EQ(0, std::memcmp(got.effects->trill, want.effects->trill, 2));
+        ASSERT_NE(nullptr, got.effects->bend);
+        EXPECT_EQ(want.effects->bend->points[1].value, got.effects->bend->points[1].value);
+      }
+      FreeBeat(&beats[b]);
+    }
+  }
+  for (Beat& beat : expected) FreeBeat(&beat);
 }
 
 // ------------------------------------------------------------------- notes

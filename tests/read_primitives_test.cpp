@@ -73,3 +73,28 @@ TEST(ReadPrimitives, StreamCanHoldPassesWhatItCannotMeasure) {
   EXPECT_EQ(100, ftell(file));
   fclose(file);
 }
+
+// A field that straddles the end of the stream's buffer arrives whole, a
+// short one fails, and the stream stands just after what was taken.
+TEST(ReadPrimitives, TakeBytesAcrossTheBufferEnd) {
+  Bytes bytes;
+  for (unsigned i = 0; i < 10; ++i) bytes.u8(i);
+  MemoryStream in(bytes);
+  char buffer[3];
+  ASSERT_EQ(0, setvbuf(in.get(), buffer, _IOFBF, sizeof buffer));
+  ByteCursor cursor;
+  cursor.stream = in.get();
+  BorrowBuffer(&cursor);
+  const uint8_t* field = nullptr;
+  size_t sizes[] = {1, 4, 2, 3};
+  unsigned expected = 0;
+  for (size_t size : sizes) {
+    ASSERT_EQ(1, TakeBytes(&cursor, size, &field)) << size;
+    for (size_t i = 0; i < size; ++i) EXPECT_EQ(expected++, field[i]);
+  }
+  ReturnBuffer(&cursor);
+  EXPECT_EQ(10, in.position());
+  BorrowBuffer(&cursor);
+  EXPECT_EQ(0, TakeBytes(&cursor, 1, &field));
+  ReturnBuffer(&cursor);
+}

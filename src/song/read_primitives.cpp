@@ -1,4 +1,5 @@
-// Exact-read primitives, checked array allocation and the stream-size guard.
+// Exact-read primitives, the stream path of the buffer cursor, checked array
+// allocation and the stream-size guard.
 #include "song/read_primitives.h"
 
 #include <cstdlib>
@@ -18,10 +19,16 @@ void* AllocArrayUninitialised(uint64_t count, size_t size) {
   return malloc(static_cast<size_t>(count) * size);
 }
 
+int TakeBytesThroughStream(ByteCursor* cursor, size_t size, const uint8_t** bytes) {
+  ReturnBuffer(cursor);
+  int read = ReadBytes(cursor->stream, cursor->spill, size);
+  BorrowBuffer(cursor);
+  *bytes = cursor->spill;
+  return read;
+}
+
 int StreamCanHold(FILE* stream, uint64_t count, uint32_t minRecordSize) {
-  // Below this a failed attempt costs nothing worth a size probe.
-  const uint64_t kCheapClaim = 64 * 1024;
-  if (count <= kCheapClaim / (minRecordSize ? minRecordSize : 1)) return 1;
+  if (IsCheapClaim(count, minRecordSize)) return 1;
   long here = ftell(stream);
   if (here < 0) return 1;
   if (fseek(stream, 0, SEEK_END) != 0) return 1;

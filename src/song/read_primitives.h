@@ -72,6 +72,51 @@ inline int ReadI32LE(FILE* stream, int32_t* value) {
   return 1;
 }
 
+// A reader's view of the bytes the stream already holds in its buffer, so
+// that the many small fields of the measure grid are taken with a pointer
+// bump instead of a call each. A field that runs past the buffer goes
+// through the stream (fread), and so does every stream call in between:
+// ReturnBuffer hands the position back to the stream before such a call and
+// BorrowBuffer takes it up again after. Builds without a known buffer layout
+// see an empty buffer and read every field through the stream.
+struct ByteCursor {
+  FILE* stream;
+  const uint8_t* at;   // next unread byte
+  const uint8_t* end;  // end of the buffered bytes
+  uint8_t spill[16];   // a field read through the stream lands here
+};
+
+inline void BorrowBuffer(ByteCursor* cursor) {
+#if defined(ORLIX_BUFFERED_BYTES)
+  cursor->at = reinterpret_cast<const uint8_t*>(ORLIX_BUFFER_AT(cursor->stream));
+  cursor->end = cursor->at + ORLIX_BUFFERED_BYTES(cursor->stream);
+#else
+  cursor->at = cursor->end = nullptr;
+#endif
+}
+
+inline void ReturnBuffer(ByteCursor* cursor) {
+#if defined(ORLIX_BUFFERED_BYTES)
+  ORLIX_BUFFER_AT(cursor->stream) = const_cast<char*>(reinterpret_cast<const char*>(cursor->at));
+#else
+  (void)cursor;
+#endif
+}
+
+// The stream path of TakeBytes; size is at most sizeof spill.
+int TakeBytesThroughStream(ByteCursor* cursor, size_t size, const uint8_t** bytes);
+
+// Points *bytes at the next size bytes of the stream and moves past them;
+// 1 when all of them arrived, else 0 (the field failed as a whole).
+inline int TakeBytes(ByteCursor* cursor, size_t size, const uint8_t** bytes) {
+  if (static_cast<size_t>(cursor->end - cursor->at) >= size) {
+    *bytes = cursor->at;
+    cursor->at += size;
+    return 1;
+  }
+  return TakeBytesThroughStream(cursor, size, bytes);
+}
+
 // calloc for count elements of size bytes; null when the product does not
 // fit in size_t. A count of 0 still yields a (one-byte) allocation, so an
 // empty array is told apart from a failed one.
@@ -83,6 +128,13 @@ void* AllocArrayUninitialised(uint64_t count, size_t size);
 // of at least minRecordSize bytes each. Small claims and streams whose size
 // cannot be learned pass, and the reads that follow decide.
 int StreamCanHold(FILE* stream, uint64_t count, uint32_t minRecordSize);
+
+// Below this size a claim passes StreamCanHold without a size probe: a
+// failed attempt costs nothing worth one.
+constexpr uint64_t kCheapClaimBytes = 64 * 1024;
+inline int IsCheapClaim(uint64_t count, uint32_t minRecordSize) {
+  return count <= kCheapClaimBytes / (minRecordSize ? minRecordSize : 1);
+}
 
 }  // namespace Tolvenar
 

@@ -35,6 +35,11 @@ int LoadTrack(Track* track, FILE* stream);
 int LoadMeasureGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount);
 int LoadBeat(Beat* beat, FILE* stream);
 int LoadNote(Note* note, FILE* stream);
+// The grid's forms, over a cursor of the stream's buffer (read_primitives.h).
+struct ByteCursor;
+// LoadBeats reads count beats and returns how many were read completely;
+// a failed beat owns nothing and the ones after it are left unset.
+uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in);
 NoteEffects* LoadNoteEffects(FILE* stream);
 void FreeBeat(Beat* beat);
 // FreeBeat on each beat of an array, the array itself left to the caller.

@@ -1,0 +1,87 @@
+// The hot part of the note reader, inline so that a beat's note loop reads
+// its notes without a call for each: the note's flags and fixed fields.
+#ifndef ORLIX_SONG_LOAD_NOTE_H
+#define ORLIX_SONG_LOAD_NOTE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "song/read_primitives.h"
+#include "song/song_internal.h"
+
+namespace Tolvenar {
+
+// Bytes of a note's fixed fields for each flags byte: type and fret (0x20),
+// duration and tuplet (0x01), dynamic (0x10), the two fingerings (0x80).
+constexpr uint8_t NoteFieldBytes(unsigned flags) {
+  return static_cast<uint8_t>(((flags & 0x20) ? 2 : 0) + ((flags & 0x01) ? 2 : 0) +
+                              ((flags & 0x10) ? 1 : 0) + ((flags & 0x80) ? 2 : 0));
+}
+
+struct NoteFieldTable {
+  uint8_t bytes[256];
+  constexpr NoteFieldTable() : bytes() {
+    for (unsigned flags = 0; flags < 256; ++flags) bytes[flags] = NoteFieldBytes(flags);
+  }
+};
+inline constexpr NoteFieldTable kNoteFields;
+
+// The longest note head: flags and every fixed field.
+constexpr size_t kNoteHeadMaxBytes = 1 + NoteFieldBytes(0xFF);
+
+// A note's effects over the cursor (load_note.cpp); null on failure.
+NoteEffects* LoadNoteEffects(ByteCursor* in);
+
+inline void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* field) {
+  if (flags & 0x20) note->type = *field++;
+  if (flags & 0x01) {
+    note->duration = field[0];
+    note->tuplet = field[1];
+    field += 2;
+  }
+  if (flags & 0x10) note->dynamic = *field++;
+  if (flags & 0x20) note->fret = *field++;
+  if (flags & 0x80) {
+    note->leftFinger = field[0];
+    note->rightFinger = field[1];
+  }
+}
+
+// The note must be zeroed; on failure it owns nothing.
+inline int ReadNote(Note* note, ByteCursor* in) {
+  uint8_t flags;
+  const uint8_t* field;
+  if (static_cast<size_t>(in->end - in->at) >= kNoteHeadMaxBytes) {
+    // The common case: flags and fields in the buffer, one bounds test.
+    flags = in->at[0];
+    field = in->at + 1;
+    in->at = field + kNoteFields.bytes[flags];
+  } else {
+    if (!TakeBytes(in, 1, &field)) return 0;
+    flags = *field;
+    if (!TakeBytes(in, kNoteFields.bytes[flags], &field)) {
+      note->flags = flags;
+      return 0;
+    }
+  }
+  note->flags = flags;
+  // The type (0x20) comes first of all, the fret (0x20 again) after the
+  // duration, tuplet and dynamic, the fingerings last. Most notes carry
+  // the type and fret alone.
+  if ((flags & 0xB1) == 0x20) {
+    note->type = field[0];
+    note->fret = field[1];
+  } else {
+    ReadNoteFieldsInOrder(note, flags, field);
+  }
+  if (flags & 0x08) {
+    // A note whose flag promises effects never stands without them.
+    note->effects = LoadNoteEffects(in);
+    if (!note->effects) return 0;
+  }
+  return 1;
+}
+
+}  // namespace Tolvenar
+
+#endif
