@@ -50,14 +50,70 @@ void AddChannelPairVolume(MidiTrackChunk* chunk, const Track* track, uint8_t val
 // The cell of one track in one measure, or null when the song lacks it.
 const TrackMeasure* MeasureCell(const FileStruct* song, uint32_t measure, uint32_t track);
 
+constexpr int8_t kLongestDuration = -2;  // whole note
+constexpr int8_t kShortestDuration = 4;  // sixty-fourth
+constexpr int8_t kSwungDuration = 1;
+
+// A duration outside -2..4 has no note value: it is clamped into the range
+// for both lengths, so a beat never gets a negative or huge shift.
+inline int ClampedDuration(const Beat* beat) {
+  if (beat->duration < kLongestDuration) return kLongestDuration;
+  if (beat->duration > kShortestDuration) return kShortestDuration;
+  return beat->duration;
+}
+
+// 2^(4 - duration) sixty-fourths, ignoring dot, tuplet and triplet feel.
+inline uint32_t PlainLength(const Beat* beat) { return 1u << (4 - ClampedDuration(beat)); }
+
 // Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel.
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
                    uint8_t tripletFeel);
-// 2^(4 - duration) sixty-fourths, ignoring dot, tuplet and triplet feel.
-uint32_t PlainLength(const Beat* beat);
+// The same for a beat whose predecessors in the cell have plain lengths
+// summing to position (only its value modulo 16 counts, so it may wrap).
+int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
+                         uint8_t tripletFeel);
+inline int32_t BeatLengthAt(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
+                            uint8_t tripletFeel) {
+  // Most beats are neither dotted, tuplets nor swung eighths.
+  bool shaped = (beat->flags & (kBeatDotted | kBeatTuplet)) != 0 ||
+                (tripletFeel == 1 && beat->duration == kSwungDuration);
+  if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, tripletFeel);
+  // At most 255 x 64 ticks.
+  return static_cast<int32_t>(ticksPerSixtyFourth * PlainLength(beat));
+}
+
+// What a track's note events need, worked out once for a run of beats:
+// where they go, their status bytes and the open strings' pitches.
+struct NotePlan {
+  MidiTrackChunk* chunk;
+  ChunkRoom* room;
+  uint8_t offStatus;
+  uint8_t onStatus;
+  uint8_t slotMask;  // bit s: slot s is examined; 0 when the track plays no notes
+  const int32_t* tuning;  // the track's open-string pitches, slot by slot
+};
+// The note events of one beat: its note-ons when it starts and the
+// note-offs it needs when it ends.
+struct BeatNotes {
+  NoteRun offs;
+  NoteRun ons;
+};
+void PlanNotes(const ConvertContext& context, uint32_t track, NotePlan* plan);
+// Both runs empty for a beat that does not sound or a plan without slots.
+void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* notes);
+
+// Tempo, program and volume of a mix-table change, at the current tick.
+void ApplyMixTable(const ConvertContext& context, uint32_t track, const MixTableChange* mix);
 
 // One tick of one track: ends the sounding beat and starts the next.
 void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
+// One track through a measure of ticks (at least 1) from a fresh cursor,
+// stepped only at its beat boundaries, measure close included: the same
+// events and scratch fields as BeatStep at every tick and MeasureClose give.
+// When feedsConductor, chunk 0's delta is brought to each step's tick, for
+// the track's tempo changes; *conductorAt is the tick it stands at.
+void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
+               bool feedsConductor, uint32_t* conductorAt);
 // On the bar line: the last started beat's note-offs.
 void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
 // One tick of song time passes for the chunk.

@@ -171,38 +171,6 @@ uint32_t TempoTrack(const FileStruct* song, uint32_t measure) {
   return found;
 }
 
-// One track through the whole measure, stepped only at its beat boundaries:
-// the same events and scratch fields as the tick loop gives it, since a
-// track's chunk hears from no other track. The conductor chunk's delta is
-// brought to the tick of each step when the track's tempo changes may go
-// there; *conductorAt is the measure tick the conductor's delta stands at.
-void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
-               bool feedsConductor, uint32_t* conductorAt) {
-  Track* t = &context.song->tracks[track];
-  MidiTrackChunk* chunk = &context.file->tracks[track + 1];
-  MidiTrackChunk* conductor = &context.file->tracks[0];
-  const TrackMeasure* cell = MeasureCell(context.song, measure, track);
-  uint32_t at = 0;     // tick of the step; ticksLeft is 0 there
-  uint32_t chunkAt = 0;
-  for (;;) {
-    AdvanceTicks(chunk, at - chunkAt);
-    chunkAt = at;
-    if (feedsConductor) {
-      AdvanceTicks(conductor, at - *conductorAt);
-      *conductorAt = at;
-    }
-    BeatStep(context, track, cell);
-    // A negative count never reaches 0 again in this measure.
-    if (t->ticksLeft < 0 || static_cast<uint32_t>(t->ticksLeft) >= ticks - 1 - at) break;
-    at += static_cast<uint32_t>(t->ticksLeft) + 1;
-    t->ticksLeft = 0;
-  }
-  // The ticks after the last step count down, the last one included.
-  t->ticksLeft -= static_cast<int32_t>(ticks - 1 - at);
-  AdvanceTicks(chunk, ticks - chunkAt);
-  MeasureClose(context, track, cell);
-}
-
 // The measure track by track. When the tempo changes of more than one track
 // would interleave on the conductor chunk, the tick loop keeps their order.
 void WalkTracks(const ConvertContext& context, uint32_t measure, uint32_t ticks) {

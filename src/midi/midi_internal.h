@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "orlix/tolvenar.h"
 
@@ -69,6 +70,72 @@ struct ChunkRoom {
 // so the outcome is never worse than the single calls.
 void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count,
                       ChunkRoom* room = nullptr);
+
+// Up to seven note events of one status at one tick, encoded ahead of time:
+// key and velocity of the first event, then 0 (the shared tick), key and
+// velocity of each further one, 3 x count - 1 bytes. body is larger than
+// that so that it is copied whole, in fixed-size words.
+constexpr uint32_t kNoteRunBodyBytes = 24;
+struct NoteRun {
+  uint8_t status;
+  uint8_t count;  // 0..7
+  uint8_t body[kNoteRunBodyBytes];
+};
+// The most two runs take behind their delta, whole bodies counted.
+constexpr uint32_t kNoteRunsRoom = 4 + 2 * (2 + kNoteRunBodyBytes);
+
+// WriteVariableLength with the one- and two-byte values, most deltas, inline.
+inline uint32_t PutVariableLength(uint8_t* out, uint32_t value) {
+  if (value < 0x80) {
+    out[0] = static_cast<uint8_t>(value);
+    return 1;
+  }
+  if (value < 0x4000) {
+    out[0] = static_cast<uint8_t>(0x80 | (value >> 7));
+    out[1] = static_cast<uint8_t>(value & 0x7F);
+    return 2;
+  }
+  return WriteVariableLength(out, value);
+}
+
+// AppendNoteRuns when the room may be short or the delta too long: as
+// AppendNoteEvents with the runs' events.
+void AppendNoteRunsSlowly(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
+                          const NoteRun& second);
+
+inline uint8_t* PutNoteRun(uint8_t* out, const NoteRun& run, uint8_t* status, bool follows) {
+  if (run.count == 0) return out;
+  if (follows) *out++ = 0;
+  if (run.status != *status) *out++ = run.status;
+  *status = run.status;
+  memcpy(out, run.body, kNoteRunBodyBytes);
+  return out + 3 * run.count - 1;
+}
+
+// Appends the events of both runs at the chunk's pending delta, as that
+// many AddEventNoteOn/AddEventNoteOff calls in a row would; the bytes,
+// pending delta and running status are those of AppendNoteEvents. Mostly
+// the room holds the most two runs can take: the bytes then go straight
+// behind the chunk's.
+inline void AppendNoteRuns(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
+                           const NoteRun& second) {
+  if (first.count == 0 && second.count == 0) return;
+  if (chunk->pendingDelta > kMaxVariableLength || room == nullptr ||
+      room->length != chunk->length || uint64_t{chunk->length} + kNoteRunsRoom > room->capacity) {
+    AppendNoteRunsSlowly(chunk, room, first, second);
+    return;
+  }
+  uint8_t* start = chunk->data + chunk->length;
+  uint8_t status = chunk->runningStatus;
+  uint8_t* out = start + PutVariableLength(start, chunk->pendingDelta);
+  out = PutNoteRun(out, first, &status, false);
+  out = PutNoteRun(out, second, &status, first.count != 0);
+  chunk->length += static_cast<uint32_t>(out - start);
+  chunk->pendingDelta = 0;
+  chunk->runningStatus = status;
+  room->length = chunk->length;
+}
+
 // Reallocates the block down to the chunk's length when the room holds spare
 // bytes; a refused shrink leaves the larger block, which is harmless.
 void TrimChunkRoom(MidiTrackChunk* chunk, ChunkRoom* room);
