@@ -1,18 +1,22 @@
 // The per-tick beat step of a track, the measure close on the bar line, and
 // the mix-table events of a beat.
-#include "convert/convert_internal.h"
-#include "midi/midi_internal.h"
+#include "convert/beat_notes.h"
 
 namespace Tolvenar {
 namespace {
-
-constexpr NoteRun kNoNotes = {};
 
 // The last started beat of the cell, or null before the first one.
 const Beat* LastStartedBeat(const Track* t, const TrackMeasure* cell) {
   if (cell == nullptr || t->nextBeat <= 0) return nullptr;
   uint32_t index = static_cast<uint32_t>(t->nextBeat) - 1;
   return index < cell->beatCount ? &cell->beats[index] : nullptr;
+}
+
+void AppendNoteRunsOnce(const NotePlan& plan, const NoteRun& first, const NoteRun& second) {
+  NoteRunWriter writer;
+  OpenNoteRuns(&writer, plan.chunk, plan.room);
+  AppendNoteRuns(&writer, first, second);
+  CloseNoteRuns(&writer);
 }
 
 }  // namespace
@@ -47,13 +51,13 @@ void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure*
       CollectBeatNotes(plan, beat, &starting);
       if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
         // Its events come after the note-offs and before the note-ons.
-        AppendNoteRuns(plan.chunk, plan.room, ending.offs, kNoNotes);
+        AppendNoteRunsOnce(plan, ending.offs, kNoNotes);
         ending.offs.count = 0;
         ApplyMixTable(context, track, beat->mixTable);
       }
       ++t->nextBeat;
     }
-    AppendNoteRuns(plan.chunk, plan.room, ending.offs, starting.ons);
+    AppendNoteRunsOnce(plan, ending.offs, starting.ons);
   }
   --t->ticksLeft;
 }
@@ -65,7 +69,7 @@ void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeas
   PlanNotes(context, track, &plan);
   BeatNotes notes;
   CollectBeatNotes(plan, last, &notes);
-  AppendNoteRuns(plan.chunk, plan.room, notes.offs, kNoNotes);
+  AppendNoteRunsOnce(plan, notes.offs, kNoNotes);
 }
 
 }  // namespace Tolvenar

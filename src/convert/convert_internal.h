@@ -82,26 +82,6 @@ inline int32_t BeatLengthAt(const Beat* beat, uint32_t position, uint32_t ticksP
   return static_cast<int32_t>(ticksPerSixtyFourth * PlainLength(beat));
 }
 
-// What a track's note events need, worked out once for a run of beats:
-// where they go, their status bytes and the open strings' pitches.
-struct NotePlan {
-  MidiTrackChunk* chunk;
-  ChunkRoom* room;
-  uint8_t offStatus;
-  uint8_t onStatus;
-  uint8_t slotMask;  // bit s: slot s is examined; 0 when the track plays no notes
-  const int32_t* tuning;  // the track's open-string pitches, slot by slot
-};
-// The note events of one beat: its note-ons when it starts and the
-// note-offs it needs when it ends.
-struct BeatNotes {
-  NoteRun offs;
-  NoteRun ons;
-};
-void PlanNotes(const ConvertContext& context, uint32_t track, NotePlan* plan);
-// Both runs empty for a beat that does not sound or a plan without slots.
-void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* notes);
-
 // Tempo, program and volume of a mix-table change, at the current tick.
 void ApplyMixTable(const ConvertContext& context, uint32_t track, const MixTableChange* mix);
 

@@ -1,14 +1,8 @@
 // One track through one measure, from beat boundary to beat boundary: the
 // walk the driver uses whenever the tracks' tempo changes cannot interleave.
-#include "convert/convert_internal.h"
-#include "midi/midi_internal.h"
+#include "convert/beat_notes.h"
 
 namespace Tolvenar {
-namespace {
-
-constexpr NoteRun kNoNotes = {};
-
-}  // namespace
 
 // Works like BeatStep at the boundary ticks (ticksLeft 0) and a plain count
 // down in between, with what BeatStep looks up at every boundary worked out
@@ -17,7 +11,6 @@ constexpr NoteRun kNoNotes = {};
 void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
                bool feedsConductor, uint32_t* conductorAt) {
   Track* t = &context.song->tracks[track];
-  MidiTrackChunk* chunk = &context.file->tracks[track + 1];
   MidiTrackChunk* conductor = &context.file->tracks[0];
   const TrackMeasure* cell = MeasureCell(context.song, measure, track);
   const Beat* beats = cell != nullptr ? cell->beats : nullptr;
@@ -26,6 +19,8 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
   uint8_t tripletFeel = context.song->tripletFeel;
   NotePlan plan;
   PlanNotes(context, track, &plan);
+  NoteRunWriter writer;
+  OpenNoteRuns(&writer, plan.chunk, plan.room);
   BeatNotes notes[2];
   BeatNotes* sounding = &notes[0];  // the last started beat's
   BeatNotes* starting = &notes[1];
@@ -37,7 +32,7 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
   uint32_t position = 0;
   int32_t left = -1;  // ticksLeft after the boundary's step
   for (;;) {
-    AdvanceTicks(chunk, at - chunkAt);
+    writer.pendingDelta += at - chunkAt;
     chunkAt = at;
     if (feedsConductor) {
       AdvanceTicks(conductor, at - *conductorAt);
@@ -45,7 +40,7 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
     }
     if (next == beatCount) {
       // Nothing left to start: the last beat ends, the track falls idle.
-      AppendNoteRuns(chunk, plan.room, sounding->offs, kNoNotes);
+      AppendNoteRuns(&writer, sounding->offs, kNoNotes);
       left = -1;
       break;
     }
@@ -55,11 +50,13 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
     CollectBeatNotes(plan, beat, starting);
     if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
       // Its events come after the note-offs and before the note-ons.
-      AppendNoteRuns(chunk, plan.room, sounding->offs, kNoNotes);
+      AppendNoteRuns(&writer, sounding->offs, kNoNotes);
+      CloseNoteRuns(&writer);
       ApplyMixTable(context, track, beat->mixTable);
-      AppendNoteRuns(chunk, plan.room, kNoNotes, starting->ons);
+      OpenNoteRuns(&writer, plan.chunk, plan.room);
+      AppendNoteRuns(&writer, kNoNotes, starting->ons);
     } else {
-      AppendNoteRuns(chunk, plan.room, sounding->offs, starting->ons);
+      AppendNoteRuns(&writer, sounding->offs, starting->ons);
     }
     ++next;
     BeatNotes* ended = sounding;
@@ -73,9 +70,10 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
   // The ticks after the last step count down, the last one included.
   t->nextBeat = static_cast<int32_t>(next);
   t->ticksLeft = left - static_cast<int32_t>(lastTick - at);
-  AdvanceTicks(chunk, ticks - chunkAt);
+  writer.pendingDelta += ticks - chunkAt;
   // The measure close: the last started beat's notes end on the bar line.
-  AppendNoteRuns(chunk, plan.room, sounding->offs, kNoNotes);
+  AppendNoteRuns(&writer, sounding->offs, kNoNotes);
+  CloseNoteRuns(&writer);
 }
 
 }  // namespace Tolvenar

@@ -98,8 +98,9 @@ inline uint32_t PutVariableLength(uint8_t* out, uint32_t value) {
   return WriteVariableLength(out, value);
 }
 
-// AppendNoteRuns when the room may be short or the delta too long: as
-// AppendNoteEvents with the runs' events.
+// AppendNoteRuns when the room may be short or the delta too long: the room
+// is grown to hold the most two runs take, else as AppendNoteEvents with the
+// runs' events.
 void AppendNoteRunsSlowly(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
                           const NoteRun& second);
 
@@ -112,28 +113,69 @@ inline uint8_t* PutNoteRun(uint8_t* out, const NoteRun& run, uint8_t* status, bo
   return out + 3 * run.count - 1;
 }
 
-// Appends the events of both runs at the chunk's pending delta, as that
-// many AddEventNoteOn/AddEventNoteOff calls in a row would; the bytes,
-// pending delta and running status are those of AppendNoteEvents. Mostly
-// the room holds the most two runs can take: the bytes then go straight
-// behind the chunk's.
-inline void AppendNoteRuns(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
-                           const NoteRun& second) {
+// Writes a delta of at most kMaxVariableLength and both runs behind it, into
+// kNoteRunsRoom bytes at out; returns the bytes that count.
+inline uint32_t PutNoteRuns(uint8_t* out, uint32_t delta, uint8_t* status, const NoteRun& first,
+                            const NoteRun& second) {
+  uint8_t* end = out + PutVariableLength(out, delta);
+  end = PutNoteRun(end, first, status, false);
+  end = PutNoteRun(end, second, status, first.count != 0);
+  return static_cast<uint32_t>(end - out);
+}
+
+// A chunk's end, pending delta and running status held apart from the
+// chunk while note runs are appended, so that the bytes written do not make
+// the chunk's fields be read again after every store. The chunk is out of
+// date until CloseNoteRuns: nothing else may append to it in between.
+struct NoteRunWriter {
+  MidiTrackChunk* chunk;
+  ChunkRoom* room;
+  uint8_t* data;
+  uint32_t length;
+  uint32_t capacity;  // the length when the room is unknown: no append fits
+  uint32_t pendingDelta;
+  uint8_t runningStatus;
+  bool roomy;
+};
+
+inline void OpenNoteRuns(NoteRunWriter* writer, MidiTrackChunk* chunk, ChunkRoom* room) {
+  writer->chunk = chunk;
+  writer->room = room;
+  writer->data = chunk->data;
+  writer->length = chunk->length;
+  // Another appender sized the block exactly since the room was recorded.
+  bool roomy = room != nullptr && room->length == chunk->length && room->capacity >= chunk->length;
+  writer->roomy = roomy;
+  writer->capacity = roomy ? room->capacity : chunk->length;
+  writer->pendingDelta = chunk->pendingDelta;
+  writer->runningStatus = chunk->runningStatus;
+}
+
+inline void CloseNoteRuns(NoteRunWriter* writer) {
+  MidiTrackChunk* chunk = writer->chunk;
+  chunk->length = writer->length;
+  chunk->pendingDelta = writer->pendingDelta;
+  chunk->runningStatus = writer->runningStatus;
+  if (writer->roomy) writer->room->length = writer->length;
+}
+
+// Appends the events of both runs at the pending delta, as that many
+// AddEventNoteOn/AddEventNoteOff calls in a row would; the bytes, pending
+// delta and running status are those of AppendNoteEvents. Mostly the room
+// holds the most two runs can take: the bytes then go straight behind the
+// chunk's.
+inline void AppendNoteRuns(NoteRunWriter* writer, const NoteRun& first, const NoteRun& second) {
   if (first.count == 0 && second.count == 0) return;
-  if (chunk->pendingDelta > kMaxVariableLength || room == nullptr ||
-      room->length != chunk->length || uint64_t{chunk->length} + kNoteRunsRoom > room->capacity) {
-    AppendNoteRunsSlowly(chunk, room, first, second);
+  if (writer->pendingDelta > kMaxVariableLength ||
+      writer->capacity - writer->length < kNoteRunsRoom) {
+    CloseNoteRuns(writer);
+    AppendNoteRunsSlowly(writer->chunk, writer->room, first, second);
+    OpenNoteRuns(writer, writer->chunk, writer->room);
     return;
   }
-  uint8_t* start = chunk->data + chunk->length;
-  uint8_t status = chunk->runningStatus;
-  uint8_t* out = start + PutVariableLength(start, chunk->pendingDelta);
-  out = PutNoteRun(out, first, &status, false);
-  out = PutNoteRun(out, second, &status, first.count != 0);
-  chunk->length += static_cast<uint32_t>(out - start);
-  chunk->pendingDelta = 0;
-  chunk->runningStatus = status;
-  room->length = chunk->length;
+  writer->length += PutNoteRuns(writer->data + writer->length, writer->pendingDelta,
+                                &writer->runningStatus, first, second);
+  writer->pendingDelta = 0;
 }
 
 // Reallocates the block down to the chunk's length when the room holds spare

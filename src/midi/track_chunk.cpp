@@ -204,6 +204,15 @@ void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t c
 
 void AppendNoteRunsSlowly(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
                           const NoteRun& second) {
+  if (first.count == 0 && second.count == 0) return;
+  if (room != nullptr && chunk->pendingDelta <= kMaxVariableLength &&
+      GrowForAppend(chunk, uint64_t{chunk->length} + kNoteRunsRoom, room) != nullptr) {
+    chunk->length += PutNoteRuns(chunk->data + chunk->length, chunk->pendingDelta,
+                                 &chunk->runningStatus, first, second);
+    chunk->pendingDelta = 0;
+    room->length = chunk->length;
+    return;
+  }
   NoteEvent events[14];
   uint32_t count = 0;
   const NoteRun* runs[2] = {&first, &second};

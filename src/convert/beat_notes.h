@@ -1,0 +1,113 @@
+// A beat's note events, encoded once per beat as the runs its start and its
+// end append: which strings sound, at what pitch and velocity. Inline, as
+// the walk collects them for every beat.
+#ifndef ORLIX_CONVERT_BEAT_NOTES_H
+#define ORLIX_CONVERT_BEAT_NOTES_H
+
+#include <cstdint>
+
+#include "convert/convert_internal.h"
+#include "midi/midi_internal.h"
+
+namespace Tolvenar {
+
+constexpr uint32_t kSlotCount = 7;
+constexpr uint8_t kNotePlayable = 0x20;  // type and fret present
+constexpr uint8_t kNoteDynamic = 0x10;
+constexpr uint8_t kNoteTypeNormal = 1;
+
+// What a track's note events need, worked out once for a run of beats:
+// where they go, their status bytes and the open strings' pitches.
+struct NotePlan {
+  MidiTrackChunk* chunk;
+  ChunkRoom* room;
+  uint8_t offStatus;
+  uint8_t onStatus;
+  uint8_t slotMask;  // bit s: slot s is examined; 0 when the track plays no notes
+  const int32_t* tuning;  // the track's open-string pitches, slot by slot
+};
+// The note events of one beat: its note-ons when it starts and the
+// note-offs it needs when it ends.
+struct BeatNotes {
+  NoteRun offs;
+  NoteRun ons;
+};
+constexpr NoteRun kNoNotes = {};
+
+void PlanNotes(const ConvertContext& context, uint32_t track, NotePlan* plan);
+
+// Bit s set when the strings byte marks slot s (bit 6 - s): the collector
+// visits the marked slots in slot order.
+struct SlotTable {
+  uint8_t bySlot[128];  // the strings byte's low 7 bits, reversed
+};
+
+constexpr SlotTable MakeSlotTable() {
+  SlotTable table = {};
+  for (uint32_t strings = 0; strings < 128; ++strings) {
+    uint32_t held = 0;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
+      if ((strings & (1u << (6 - slot))) != 0) held |= 1u << slot;
+    }
+    table.bySlot[strings] = static_cast<uint8_t>(held);
+  }
+  return table;
+}
+
+inline constexpr SlotTable kSlotTable = MakeSlotTable();
+
+// Empty beats (status 0) and rests (status 2) send no notes.
+inline bool IsSounding(const Beat* beat) {
+  return (beat->flags & kBeatStatus) == 0 || (beat->status != 0 && beat->status != 2);
+}
+
+inline uint8_t VelocityOf(const Note* note) {
+  // A dynamic outside 1..8 would give no valid velocity: use the default.
+  if ((note->flags & kNoteDynamic) == 0 || note->dynamic < 1 || note->dynamic > 8) {
+    return kDefaultVelocity;
+  }
+  return static_cast<uint8_t>(note->dynamic * 16 - 1);
+}
+
+// Both runs empty for a beat that does not sound or a plan without slots.
+// A string whose pitch comes out above 127, which a MIDI data byte cannot
+// carry, sends neither on nor off. Every other marked string gets its
+// note-off, also a tied or dead note that was never switched on.
+inline void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* notes) {
+  uint32_t held = kSlotTable.bySlot[beat->strings & 0x7F] & plan.slotMask;
+  if (held == 0 || !IsSounding(beat)) {
+    notes->offs.count = 0;
+    notes->ons.count = 0;
+    return;
+  }
+  notes->offs.status = plan.offStatus;
+  notes->ons.status = plan.onStatus;
+  uint8_t* off = notes->offs.body;
+  uint8_t* on = notes->ons.body;
+  uint32_t offs = 0;
+  uint32_t ons = 0;
+  do {
+    uint32_t slot = static_cast<uint32_t>(__builtin_ctz(held));
+    held &= held - 1;
+    const Note* note = &beat->notes[slot];
+    // Summed in 8 bits: a tuning near INT32_MAX wraps like the full sum would.
+    uint8_t pitch = static_cast<uint8_t>(static_cast<uint8_t>(plan.tuning[slot]) + note->fret);
+    if (pitch > 127) continue;
+    off[3 * offs] = pitch;
+    off[3 * offs + 1] = kNoteOffVelocity;
+    off[3 * offs + 2] = 0;
+    ++offs;
+    if ((note->flags & kNotePlayable) != 0 && note->type == kNoteTypeNormal) {
+      on[3 * ons] = pitch;
+      on[3 * ons + 1] = VelocityOf(note);
+      on[3 * ons + 2] = 0;
+      ++ons;
+    }
+  } while (held != 0);
+  notes->offs.count = static_cast<uint8_t>(offs);
+  notes->ons.count = static_cast<uint8_t>(ons);
+}
+
+}  // namespace Tolvenar
+
+#endif
