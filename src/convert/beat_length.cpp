@@ -55,7 +55,8 @@ int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerS
 
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
                    uint8_t tripletFeel) {
-  return BeatLengthAt(&cell->beats[index], PlainPosition(cell, index), ticksPerSixtyFourth,
+  const Beat* beat = &cell->beats[index];
+  return BeatLengthAt(beat, PlainLength(beat), PlainPosition(cell, index), ticksPerSixtyFourth,
                       tripletFeel);
 }
 

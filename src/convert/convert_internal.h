@@ -11,14 +11,19 @@
 
 namespace Tolvenar {
 
+struct NotePlan;
+
 // What one conversion works on. K is the number of ticks in a sixty-fourth.
 // rooms, one per chunk, let note events grow the chunks geometrically; null
-// when they could not be allocated, and the chunks then grow exactly.
+// when they could not be allocated, and the chunks then grow exactly. plans,
+// one per track, are the tracks' note plans worked out once; null when they
+// could not be allocated, and each walk then works out its own.
 struct ConvertContext {
   FileStruct* song;
   MidiFileStruct* file;
   uint32_t ticksPerSixtyFourth;
   ChunkRoom* rooms;
+  const NotePlan* plans;
 };
 
 // The largest value a set-tempo event can carry (24 bits).
@@ -69,17 +74,18 @@ inline uint32_t PlainLength(const Beat* beat) { return 1u << (4 - ClampedDuratio
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
                    uint8_t tripletFeel);
 // The same for a beat whose predecessors in the cell have plain lengths
-// summing to position (only its value modulo 16 counts, so it may wrap).
+// summing to position (only its value modulo 16 counts, so it may wrap);
+// plain is the beat's own PlainLength.
 int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
                          uint8_t tripletFeel);
-inline int32_t BeatLengthAt(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
-                            uint8_t tripletFeel) {
+inline int32_t BeatLengthAt(const Beat* beat, uint32_t plain, uint32_t position,
+                            uint32_t ticksPerSixtyFourth, uint8_t tripletFeel) {
   // Most beats are neither dotted, tuplets nor swung eighths.
   bool shaped = (beat->flags & (kBeatDotted | kBeatTuplet)) != 0 ||
                 (tripletFeel == 1 && beat->duration == kSwungDuration);
   if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, tripletFeel);
   // At most 255 x 64 ticks.
-  return static_cast<int32_t>(ticksPerSixtyFourth * PlainLength(beat));
+  return static_cast<int32_t>(ticksPerSixtyFourth * plain);
 }
 
 // Tempo, program and volume of a mix-table change, at the current tick.
@@ -87,13 +93,13 @@ void ApplyMixTable(const ConvertContext& context, uint32_t track, const MixTable
 
 // One tick of one track: ends the sounding beat and starts the next.
 void BeatStep(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
-// One track through a measure of ticks (at least 1) from a fresh cursor,
-// stepped only at its beat boundaries, measure close included: the same
-// events and scratch fields as BeatStep at every tick and MeasureClose give.
-// When feedsConductor, chunk 0's delta is brought to each step's tick, for
-// the track's tempo changes; *conductorAt is the tick it stands at.
-void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
-               bool feedsConductor, uint32_t* conductorAt);
+// A measure of ticks (at least 1) walked track by track, each from a fresh
+// cursor and stepped only at its beat boundaries, measure close included:
+// the same events and scratch fields as BeatStep at every tick of every
+// track and MeasureClose give, provided only tempoTrack (or none, UINT32_MAX)
+// has tempo changes in the measure, so that nothing else reaches chunk 0.
+void WalkTracksApart(const ConvertContext& context, uint32_t measure, uint32_t ticks,
+                     uint32_t tempoTrack);
 // On the bar line: the last started beat's note-offs.
 void MeasureClose(const ConvertContext& context, uint32_t track, const TrackMeasure* cell);
 // One tick of song time passes for the chunk.

@@ -2,7 +2,7 @@
 // time signatures, markers and repeats, the tick loop, and the track ends.
 #include <cstdlib>
 
-#include "convert/convert_internal.h"
+#include "convert/beat_notes.h"
 
 namespace Tolvenar {
 namespace {
@@ -180,11 +180,7 @@ void WalkTracks(const ConvertContext& context, uint32_t measure, uint32_t ticks)
     TickLoop(context, measure, ticks);
     return;
   }
-  uint32_t conductorAt = 0;
-  for (uint32_t track = 0; track < context.song->trackCount; ++track) {
-    WalkTrack(context, measure, track, ticks, track == tempoTrack, &conductorAt);
-  }
-  AdvanceTicks(&context.file->tracks[0], ticks - conductorAt);
+  WalkTracksApart(context, measure, ticks, tempoTrack);
 }
 
 // Walks one measure; returns the index of the measure to walk next.
@@ -269,7 +265,15 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
   }
   // Without rooms the chunks grow exactly: slower, same bytes.
   ChunkRoom* rooms = static_cast<ChunkRoom*>(calloc(size_t{song->trackCount} + 1, sizeof(ChunkRoom)));
-  ConvertContext context = {song, file, resolution & 0xFF, rooms};
+  ConvertContext context = {song, file, resolution & 0xFF, rooms, nullptr};
+  // Without them each measure works out the tracks' plans again.
+  NotePlan* plans = song->trackCount != 0
+                        ? static_cast<NotePlan*>(calloc(song->trackCount, sizeof(NotePlan)))
+                        : nullptr;
+  if (plans != nullptr) {
+    for (uint32_t track = 0; track < song->trackCount; ++track) PlanNotes(context, track, &plans[track]);
+    context.plans = plans;
+  }
   StartConductor(context);
   for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(context, track);
 
@@ -293,6 +297,7 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
     // The end of track normally sized the block exactly already.
     if (rooms != nullptr) TrimChunkRoom(&file->tracks[chunk], &rooms[chunk]);
   }
+  free(plans);
   free(rooms);
   return closed;
 }

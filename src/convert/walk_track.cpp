@@ -1,31 +1,41 @@
-// One track through one measure, from beat boundary to beat boundary: the
-// walk the driver uses whenever the tracks' tempo changes cannot interleave.
+// The measure walked track by track, each from beat boundary to beat
+// boundary: the walk the driver uses whenever the tracks' tempo changes
+// cannot interleave.
 #include "convert/beat_notes.h"
 
 namespace Tolvenar {
+namespace {
 
-// Works like BeatStep at the boundary ticks (ticksLeft 0) and a plain count
-// down in between, with what BeatStep looks up at every boundary worked out
-// once: the note plan, the beat's plain position for the triplet feel, and
-// the note-offs of the sounding beat, kept from its start.
-void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
-               bool feedsConductor, uint32_t* conductorAt) {
-  Track* t = &context.song->tracks[track];
-  MidiTrackChunk* conductor = &context.file->tracks[0];
-  const TrackMeasure* cell = MeasureCell(context.song, measure, track);
+// What stays the same for every track of the measure.
+struct MeasureWalk {
+  const ConvertContext* context;
+  uint32_t ticks;
+  uint32_t perSixtyFourth;
+  uint8_t tripletFeel;
+  MidiTrackChunk* conductor;
+  uint32_t conductorAt;  // the tick chunk 0's delta stands at
+};
+
+// One track through the measure: BeatStep at its boundary ticks (ticksLeft
+// 0) and a plain count down in between, with what BeatStep looks up at every
+// boundary worked out once: the note plan, the beat's plain position for the
+// triplet feel, and the note-offs of the sounding beat, kept from its start.
+// When feedsConductor, chunk 0's delta is brought to each boundary's tick,
+// for the track's tempo changes.
+void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const TrackMeasure* cell,
+               bool feedsConductor) {
+  Track* t = &walk->context->song->tracks[track];
   const Beat* beats = cell != nullptr ? cell->beats : nullptr;
   uint32_t beatCount = cell != nullptr ? cell->beatCount : 0;
-  uint32_t perSixtyFourth = context.ticksPerSixtyFourth;
-  uint8_t tripletFeel = context.song->tripletFeel;
-  NotePlan plan;
-  PlanNotes(context, track, &plan);
+  uint32_t perSixtyFourth = walk->perSixtyFourth;
+  uint8_t tripletFeel = walk->tripletFeel;
   NoteRunWriter writer;
   OpenNoteRuns(&writer, plan.chunk, plan.room);
   BeatNotes notes[2];
   BeatNotes* sounding = &notes[0];  // the last started beat's
   BeatNotes* starting = &notes[1];
   sounding->offs.count = 0;
-  uint32_t lastTick = ticks - 1;
+  uint32_t lastTick = walk->ticks - 1;
   uint32_t at = 0;  // tick of the boundary
   uint32_t chunkAt = 0;
   uint32_t next = 0;
@@ -35,8 +45,8 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
     writer.pendingDelta += at - chunkAt;
     chunkAt = at;
     if (feedsConductor) {
-      AdvanceTicks(conductor, at - *conductorAt);
-      *conductorAt = at;
+      AdvanceTicks(walk->conductor, at - walk->conductorAt);
+      walk->conductorAt = at;
     }
     if (next == beatCount) {
       // Nothing left to start: the last beat ends, the track falls idle.
@@ -45,14 +55,15 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
       break;
     }
     const Beat* beat = &beats[next];
-    left = BeatLengthAt(beat, position, perSixtyFourth, tripletFeel) - 1;
-    position += PlainLength(beat);
+    uint32_t plain = PlainLength(beat);
+    left = BeatLengthAt(beat, plain, position, perSixtyFourth, tripletFeel) - 1;
+    position += plain;
     CollectBeatNotes(plan, beat, starting);
     if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
       // Its events come after the note-offs and before the note-ons.
       AppendNoteRuns(&writer, sounding->offs, kNoNotes);
       CloseNoteRuns(&writer);
-      ApplyMixTable(context, track, beat->mixTable);
+      ApplyMixTable(*walk->context, track, beat->mixTable);
       OpenNoteRuns(&writer, plan.chunk, plan.room);
       AppendNoteRuns(&writer, kNoNotes, starting->ons);
     } else {
@@ -70,10 +81,35 @@ void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, 
   // The ticks after the last step count down, the last one included.
   t->nextBeat = static_cast<int32_t>(next);
   t->ticksLeft = left - static_cast<int32_t>(lastTick - at);
-  writer.pendingDelta += ticks - chunkAt;
+  writer.pendingDelta += walk->ticks - chunkAt;
   // The measure close: the last started beat's notes end on the bar line.
   AppendNoteRuns(&writer, sounding->offs, kNoNotes);
   CloseNoteRuns(&writer);
+}
+
+}  // namespace
+
+void WalkTracksApart(const ConvertContext& context, uint32_t measure, uint32_t ticks,
+                     uint32_t tempoTrack) {
+  const FileStruct* song = context.song;
+  MeasureWalk walk = {&context, ticks, context.ticksPerSixtyFourth, song->tripletFeel,
+                      &context.file->tracks[0], 0};
+  // The row as MeasureCell finds it: a cell without beats is no cell.
+  const TrackMeasure* row =
+      song->measures != nullptr && measure < song->measureCount ? song->measures[measure] : nullptr;
+  for (uint32_t track = 0; track < song->trackCount; ++track) {
+    const TrackMeasure* cell = row != nullptr ? &row[track] : nullptr;
+    if (cell != nullptr && cell->beats == nullptr) cell = nullptr;
+    NotePlan own;
+    const NotePlan* plan = &own;
+    if (context.plans != nullptr) {
+      plan = &context.plans[track];
+    } else {
+      PlanNotes(context, track, &own);
+    }
+    WalkTrack(&walk, track, *plan, cell, track == tempoTrack);
+  }
+  AdvanceTicks(walk.conductor, ticks - walk.conductorAt);
 }
 
 }  // namespace Tolvenar
