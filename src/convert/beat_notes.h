@@ -69,23 +69,16 @@ inline uint8_t VelocityOf(const Note* note) {
   return static_cast<uint8_t>(note->dynamic * 16 - 1);
 }
 
-// Both runs empty for a beat that does not sound or a plan without slots.
-// A string whose pitch comes out above 127, which a MIDI data byte cannot
-// carry, sends neither on nor off. Every other marked string gets its
-// note-off, also a tied or dead note that was never switched on.
-inline void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* notes) {
+// Calls off(pitch) for each note-off of the beat and, for a playable note,
+// on(pitch, velocity) right after it, in slot order; nothing for a beat that
+// does not sound or a plan without slots. A string whose pitch comes out
+// above 127, which a MIDI data byte cannot carry, sends neither on nor off.
+// Every other marked string gets its note-off, also a tied or dead note
+// that was never switched on.
+template <typename Off, typename On>
+inline void VisitBeatNotes(const NotePlan& plan, const Beat* beat, Off off, On on) {
   uint32_t held = kSlotTable.bySlot[beat->strings & 0x7F] & plan.slotMask;
-  if (held == 0 || !IsSounding(beat)) {
-    notes->offs.count = 0;
-    notes->ons.count = 0;
-    return;
-  }
-  notes->offs.status = plan.offStatus;
-  notes->ons.status = plan.onStatus;
-  uint8_t* off = notes->offs.body;
-  uint8_t* on = notes->ons.body;
-  uint32_t offs = 0;
-  uint32_t ons = 0;
+  if (held == 0 || !IsSounding(beat)) return;
   do {
     uint32_t slot = static_cast<uint32_t>(__builtin_ctz(held));
     held &= held - 1;
@@ -93,19 +86,38 @@ inline void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* 
     // Summed in 8 bits: a tuning near INT32_MAX wraps like the full sum would.
     uint8_t pitch = static_cast<uint8_t>(static_cast<uint8_t>(plan.tuning[slot]) + note->fret);
     if (pitch > 127) continue;
-    off[3 * offs] = pitch;
-    off[3 * offs + 1] = kNoteOffVelocity;
-    off[3 * offs + 2] = 0;
-    ++offs;
+    off(pitch);
     if ((note->flags & kNotePlayable) != 0 && note->type == kNoteTypeNormal) {
-      on[3 * ons] = pitch;
-      on[3 * ons + 1] = VelocityOf(note);
-      on[3 * ons + 2] = 0;
-      ++ons;
+      on(pitch, VelocityOf(note));
     }
   } while (held != 0);
-  notes->offs.count = static_cast<uint8_t>(offs);
-  notes->ons.count = static_cast<uint8_t>(ons);
+}
+
+// Adds a note-off to a run whose status is already set.
+inline void AddNoteOff(NoteRun* run, uint8_t pitch) {
+  uint8_t* body = run->body + 3 * run->count;
+  body[0] = pitch;
+  body[1] = kNoteOffVelocity;
+  body[2] = 0;
+  ++run->count;
+}
+
+// Both runs empty for a beat that does not sound or a plan without slots.
+inline void CollectBeatNotes(const NotePlan& plan, const Beat* beat, BeatNotes* notes) {
+  notes->offs.status = plan.offStatus;
+  notes->offs.count = 0;
+  notes->ons.status = plan.onStatus;
+  notes->ons.count = 0;
+  NoteRun* ons = &notes->ons;
+  VisitBeatNotes(
+      plan, beat, [&](uint8_t pitch) { AddNoteOff(&notes->offs, pitch); },
+      [&](uint8_t pitch, uint8_t velocity) {
+        uint8_t* body = ons->body + 3 * ons->count;
+        body[0] = pitch;
+        body[1] = velocity;
+        body[2] = 0;
+        ++ons->count;
+      });
 }
 
 }  // namespace Tolvenar

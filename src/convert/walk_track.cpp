@@ -16,6 +16,37 @@ struct MeasureWalk {
   uint32_t conductorAt;  // the tick chunk 0's delta stands at
 };
 
+// The usual boundary, with room for it: the ending beat's note-offs and the
+// starting beat's note-ons go straight into the room, as AppendNoteRuns
+// would put them, and the starting beat's note-offs are kept for its end.
+void StartBeatInRoom(const NotePlan& plan, const Beat* beat, const NoteRun& ending, NoteRun* offs,
+                     NoteRunWriter* writer) {
+  uint8_t* start = writer->data + writer->length;
+  uint8_t* events = start + PutVariableLength(start, writer->pendingDelta);
+  uint8_t status = writer->runningStatus;
+  uint8_t* out = PutNoteRun(events, ending, &status, false);
+  bool follows = out != events;
+  uint8_t onStatus = plan.onStatus;
+  offs->status = plan.offStatus;
+  offs->count = 0;
+  VisitBeatNotes(
+      plan, beat, [&](uint8_t pitch) { AddNoteOff(offs, pitch); },
+      [&](uint8_t pitch, uint8_t velocity) {
+        if (follows) *out++ = 0;
+        follows = true;
+        if (status != onStatus) *out++ = onStatus;
+        status = onStatus;
+        out[0] = pitch;
+        out[1] = velocity;
+        out += 2;
+      });
+  // Nothing to send: not even the delta counts.
+  if (out == events) return;
+  writer->length += static_cast<uint32_t>(out - start);
+  writer->pendingDelta = 0;
+  writer->runningStatus = status;
+}
+
 // One track through the measure: BeatStep at its boundary ticks (ticksLeft
 // 0) and a plain count down in between, with what BeatStep looks up at every
 // boundary worked out once: the note plan, the beat's plain position for the
@@ -58,16 +89,21 @@ void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const Tr
     uint32_t plain = PlainLength(beat);
     left = BeatLengthAt(beat, plain, position, perSixtyFourth, tripletFeel) - 1;
     position += plain;
-    CollectBeatNotes(plan, beat, starting);
-    if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
-      // Its events come after the note-offs and before the note-ons.
-      AppendNoteRuns(&writer, sounding->offs, kNoNotes);
-      CloseNoteRuns(&writer);
-      ApplyMixTable(*walk->context, track, beat->mixTable);
-      OpenNoteRuns(&writer, plan.chunk, plan.room);
-      AppendNoteRuns(&writer, kNoNotes, starting->ons);
+    bool mixes = (beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr;
+    if (!mixes && HasBoundaryRoom(writer)) {
+      StartBeatInRoom(plan, beat, sounding->offs, &starting->offs, &writer);
     } else {
-      AppendNoteRuns(&writer, sounding->offs, starting->ons);
+      CollectBeatNotes(plan, beat, starting);
+      if (mixes) {
+        // Its events come after the note-offs and before the note-ons.
+        AppendNoteRuns(&writer, sounding->offs, kNoNotes);
+        CloseNoteRuns(&writer);
+        ApplyMixTable(*walk->context, track, beat->mixTable);
+        OpenNoteRuns(&writer, plan.chunk, plan.room);
+        AppendNoteRuns(&writer, kNoNotes, starting->ons);
+      } else {
+        AppendNoteRuns(&writer, sounding->offs, starting->ons);
+      }
     }
     ++next;
     BeatNotes* ended = sounding;

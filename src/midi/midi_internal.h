@@ -159,6 +159,14 @@ inline void CloseNoteRuns(NoteRunWriter* writer) {
   if (writer->roomy) writer->room->length = writer->length;
 }
 
+// True when the pending delta can be written and the room holds the most
+// two runs take behind it: kNoteRunsRoom bytes from writer.data +
+// writer.length may be written.
+inline bool HasBoundaryRoom(const NoteRunWriter& writer) {
+  return writer.pendingDelta <= kMaxVariableLength &&
+         writer.capacity - writer.length >= kNoteRunsRoom;
+}
+
 // Appends the events of both runs at the pending delta, as that many
 // AddEventNoteOn/AddEventNoteOff calls in a row would; the bytes, pending
 // delta and running status are those of AppendNoteEvents. Mostly the room
@@ -166,8 +174,7 @@ inline void CloseNoteRuns(NoteRunWriter* writer) {
 // chunk's.
 inline void AppendNoteRuns(NoteRunWriter* writer, const NoteRun& first, const NoteRun& second) {
   if (first.count == 0 && second.count == 0) return;
-  if (writer->pendingDelta > kMaxVariableLength ||
-      writer->capacity - writer->length < kNoteRunsRoom) {
+  if (!HasBoundaryRoom(*writer)) {
     CloseNoteRuns(writer);
     AppendNoteRunsSlowly(writer->chunk, writer->room, first, second);
     OpenNoteRuns(writer, writer->chunk, writer->room);
