@@ -17,12 +17,12 @@ void PlanNotes(const ConvertContext& context, uint32_t track, NotePlan* plan) {
   plan->chunk = &context.file->tracks[track + 1];
   plan->room = context.rooms != nullptr ? &context.rooms[track + 1] : nullptr;
   bool plays = IsValidOneBased(t->midiChannel, kChannelCount);
-  uint8_t channel = plays ? static_cast<uint8_t>(t->midiChannel - 1) : 0;
+  uint8_t channel = static_cast<uint8_t>(plays ? t->midiChannel - 1 : 0);
   plan->offStatus = static_cast<uint8_t>(kStatusNoteOff | channel);
   plan->onStatus = static_cast<uint8_t>(kStatusNoteOn | channel);
   uint32_t strings = static_cast<uint32_t>(t->stringCount);
   uint32_t slots = strings < kSlotCount ? strings : kSlotCount;
-  plan->slotMask = plays ? static_cast<uint8_t>((1u << slots) - 1) : 0;
+  plan->slotMask = static_cast<uint8_t>(plays ? (1u << slots) - 1 : 0);
   plan->tuning = t->tuning;
 }
 
