@@ -61,12 +61,26 @@ inline bool IsSounding(const Beat* beat) {
   return (beat->flags & kBeatStatus) == 0 || (beat->status != 0 && beat->status != 2);
 }
 
-inline uint8_t VelocityOf(const Note* note) {
-  // A dynamic outside 1..8 would give no valid velocity: use the default.
-  if ((note->flags & kNoteDynamic) == 0 || note->dynamic < 1 || note->dynamic > 8) {
-    return kDefaultVelocity;
+// Note-on velocity by dynamic: d x 16 - 1 for 1..8. A dynamic outside 1..8
+// would give no valid velocity: it gets the default.
+struct VelocityTable {
+  uint8_t byDynamic[256];
+};
+
+constexpr VelocityTable MakeVelocityTable() {
+  VelocityTable table = {};
+  for (uint32_t dynamic = 0; dynamic < 256; ++dynamic) {
+    bool valid = dynamic >= 1 && dynamic <= 8;
+    table.byDynamic[dynamic] = static_cast<uint8_t>(valid ? dynamic * 16 - 1 : kDefaultVelocity);
   }
-  return static_cast<uint8_t>(note->dynamic * 16 - 1);
+  return table;
+}
+
+inline constexpr VelocityTable kVelocities = MakeVelocityTable();
+
+inline uint8_t VelocityOf(const Note* note) {
+  return (note->flags & kNoteDynamic) != 0 ? kVelocities.byDynamic[note->dynamic]
+                                           : kDefaultVelocity;
 }
 
 // Calls off(pitch) for each note-off of the beat and, for a playable note,

@@ -61,14 +61,32 @@ constexpr int8_t kSwungDuration = 1;
 
 // A duration outside -2..4 has no note value: it is clamped into the range
 // for both lengths, so a beat never gets a negative or huge shift.
-inline int ClampedDuration(const Beat* beat) {
-  if (beat->duration < kLongestDuration) return kLongestDuration;
-  if (beat->duration > kShortestDuration) return kShortestDuration;
-  return beat->duration;
+constexpr int ClampDuration(int duration) {
+  if (duration < kLongestDuration) return kLongestDuration;
+  if (duration > kShortestDuration) return kShortestDuration;
+  return duration;
 }
 
+// PlainLength by the duration's byte, looked up for every beat of a walk.
+struct PlainLengthTable {
+  uint8_t byDuration[256];
+};
+
+constexpr PlainLengthTable MakePlainLengthTable() {
+  PlainLengthTable table = {};
+  for (int value = 0; value < 256; ++value) {
+    int duration = value < 128 ? value : value - 256;  // the byte as int8_t
+    table.byDuration[value] = static_cast<uint8_t>(1u << (4 - ClampDuration(duration)));
+  }
+  return table;
+}
+
+inline constexpr PlainLengthTable kPlainLengths = MakePlainLengthTable();
+
 // 2^(4 - duration) sixty-fourths, ignoring dot, tuplet and triplet feel.
-inline uint32_t PlainLength(const Beat* beat) { return 1u << (4 - ClampedDuration(beat)); }
+inline uint32_t PlainLength(const Beat* beat) {
+  return kPlainLengths.byDuration[static_cast<uint8_t>(beat->duration)];
+}
 
 // Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel.
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,

@@ -154,9 +154,13 @@ constexpr uint32_t kSeveralTracks = UINT32_MAX - 1;
 // conductor chunk: kNoTrack, or kSeveralTracks when more than one does.
 uint32_t TempoTrack(const FileStruct* song, uint32_t measure) {
   uint32_t found = kNoTrack;
+  // The row looked up once; a cell without beats has none to look at.
+  if (song->measures == nullptr || measure >= song->measureCount) return found;
+  const TrackMeasure* row = song->measures[measure];
+  if (row == nullptr) return found;
   for (uint32_t track = 0; track < song->trackCount; ++track) {
-    const TrackMeasure* cell = MeasureCell(song, measure, track);
-    if (cell == nullptr) continue;
+    const TrackMeasure* cell = &row[track];
+    if (cell->beats == nullptr) continue;
     for (uint32_t b = 0; b < cell->beatCount; ++b) {
       const Beat* beat = &cell->beats[b];
       if ((beat->flags & kBeatMixTable) == 0 || beat->mixTable == nullptr ||

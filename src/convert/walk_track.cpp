@@ -28,9 +28,18 @@ void StartBeatInRoom(const NotePlan& plan, const Beat* beat, const NoteRun& endi
   bool follows = out != events;
   uint8_t onStatus = plan.onStatus;
   offs->status = plan.offStatus;
-  offs->count = 0;
+  // Kept in locals: the bytes written through out could be the count.
+  uint8_t* off = offs->body;
+  uint32_t offCount = 0;
   VisitBeatNotes(
-      plan, beat, [&](uint8_t pitch) { AddNoteOff(offs, pitch); },
+      plan, beat,
+      [&](uint8_t pitch) {
+        off[0] = pitch;
+        off[1] = kNoteOffVelocity;
+        off[2] = 0;
+        off += 3;
+        ++offCount;
+      },
       [&](uint8_t pitch, uint8_t velocity) {
         if (follows) *out++ = 0;
         follows = true;
@@ -40,6 +49,7 @@ void StartBeatInRoom(const NotePlan& plan, const Beat* beat, const NoteRun& endi
         out[1] = velocity;
         out += 2;
       });
+  offs->count = static_cast<uint8_t>(offCount);
   // Nothing to send: not even the delta counts.
   if (out == events) return;
   writer->length += static_cast<uint32_t>(out - start);
