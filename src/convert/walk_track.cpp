@@ -57,6 +57,25 @@ void StartBeatInRoom(const NotePlan& plan, const Beat* beat, const NoteRun& endi
   writer->runningStatus = status;
 }
 
+// Any other boundary: a beat with a mix-table change, a room that must grow
+// or a delta too long to write. Kept out of line, away from the usual one.
+[[gnu::noinline]] void StartBeatSlowly(const ConvertContext& context, uint32_t track,
+                                       const NotePlan& plan, const Beat* beat,
+                                       const NoteRun& ending, BeatNotes* starting,
+                                       NoteRunWriter* writer) {
+  CollectBeatNotes(plan, beat, starting);
+  if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
+    // Its events come after the note-offs and before the note-ons.
+    AppendNoteRuns(writer, ending, kNoNotes);
+    CloseNoteRuns(writer);
+    ApplyMixTable(context, track, beat->mixTable);
+    OpenNoteRuns(writer, plan.chunk, plan.room);
+    AppendNoteRuns(writer, kNoNotes, starting->ons);
+  } else {
+    AppendNoteRuns(writer, ending, starting->ons);
+  }
+}
+
 // One track through the measure: BeatStep at its boundary ticks (ticksLeft
 // 0) and a plain count down in between, with what BeatStep looks up at every
 // boundary worked out once: the note plan, the beat's plain position for the
@@ -103,17 +122,7 @@ void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const Tr
     if (!mixes && HasBoundaryRoom(writer)) {
       StartBeatInRoom(plan, beat, sounding->offs, &starting->offs, &writer);
     } else {
-      CollectBeatNotes(plan, beat, starting);
-      if (mixes) {
-        // Its events come after the note-offs and before the note-ons.
-        AppendNoteRuns(&writer, sounding->offs, kNoNotes);
-        CloseNoteRuns(&writer);
-        ApplyMixTable(*walk->context, track, beat->mixTable);
-        OpenNoteRuns(&writer, plan.chunk, plan.room);
-        AppendNoteRuns(&writer, kNoNotes, starting->ons);
-      } else {
-        AppendNoteRuns(&writer, sounding->offs, starting->ons);
-      }
+      StartBeatSlowly(*walk->context, track, plan, beat, sounding->offs, starting, &writer);
     }
     ++next;
     BeatNotes* ended = sounding;
