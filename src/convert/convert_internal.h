@@ -1,6 +1,6 @@
 // Pieces of the song-to-MIDI converter shared by its files: the per-tick
-// beat step and measure close, beat lengths, and the tempo, volume and
-// channel rules.
+// beat step and measure close, the walk from beat boundary to beat boundary,
+// beat lengths, and the tempo, volume and channel rules.
 #ifndef ORLIX_CONVERT_INTERNAL_H
 #define ORLIX_CONVERT_INTERNAL_H
 
