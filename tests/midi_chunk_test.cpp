@@ -179,9 +179,34 @@ TEST(MidiChunk, UnencodableEventsAreRefused) {
   full.c.data = nullptr;
 }
 
-// The converter's batch of note events gives the bytes of the single
-// appenders in a row, with one allocation, or with a failing one, or with a
-// delta that no event may carry.
+// The same events as two runs (note-offs, then note-ons) through a writer
+// over a room: three rounds, so that the later ones go straight into it.
+void AppendAsNoteRuns(Chunk* chunk, const NoteEvent* events, uint32_t count, uint32_t delta,
+                      bool failFirstAllocation) {
+  NoteRun runs[2] = {};
+  for (uint32_t i = 0; i < count; ++i) {
+    NoteRun& run = runs[events[i].status == events[0].status ? 0 : 1];
+    run.status = events[i].status;
+    run.body[3 * run.count] = events[i].key;
+    run.body[3 * run.count + 1] = events[i].velocity;
+    ++run.count;
+  }
+  ChunkRoom room = {0, 0};
+  for (int round = 0; round < 3; ++round) {
+    chunk->c.pendingDelta = delta;
+    if (round == 0 && failFirstAllocation) FailAllocationNumber(1);
+    NoteRunWriter writer;
+    OpenNoteRuns(&writer, &chunk->c, &room);
+    AppendNoteRuns(&writer, runs[0], runs[1]);
+    CloseNoteRuns(&writer);
+    FailAllocationNumber(0);
+  }
+  TrimChunkRoom(&chunk->c, &room);
+}
+
+// The converter's batch of note events, and its note runs, give the bytes
+// of the single appenders in a row, with one allocation, or with a failing
+// one, or with a delta that no event may carry.
 TEST(MidiChunk, NoteEventBatchEqualsSingleAppends) {
   const NoteEvent kBatch[] = {{0x80, 64, 80}, {0x80, 59, 80}, {0x93, 60, 95}, {0x93, 62, 111}};
   struct Case {
@@ -195,25 +220,37 @@ TEST(MidiChunk, NoteEventBatchEqualsSingleAppends) {
       {"fresh chunk", 0, 0, 4, false},       {"running note-off", 0x80, 300, 4, false},
       {"running note-on", 0x93, 0x0FFFFFFF, 4, false}, {"one event", 0x93, 7, 1, false},
       {"no events", 0x80, 9, 0, false},      {"growth fails", 0x80, 200, 4, true},
+      {"one note-on after note-offs", 0x93, 5, 3, false},
       {"delta too large", 0x80, 0x10000000, 4, false},
   };
   for (const Case& k : kCases) {
     SCOPED_TRACE(k.name);
-    Chunk single, batch;
-    for (Chunk* chunk : {&single, &batch}) {
+    Chunk single, batch, runs, singleRounds;
+    for (Chunk* chunk : {&single, &batch, &runs, &singleRounds}) {
       ASSERT_EQ(1, AddMetaEventTrackName(&chunk->c, "T"));
       chunk->c.runningStatus = k.runningStatus;
       chunk->c.pendingDelta = k.pendingDelta;
     }
-    for (uint32_t i = 0; i < k.count; ++i) {
-      const NoteEvent& e = kBatch[i];
-      uint8_t channel = static_cast<uint8_t>(e.status & 0x0F);
-      if ((e.status & 0xF0) == 0x80) {
-        AddEventNoteOff(&single.c, channel, e.key, e.velocity);
-      } else {
-        AddEventNoteOn(&single.c, channel, e.key, e.velocity);
+    auto appendSingly = [&](Chunk* chunk) {
+      for (uint32_t i = 0; i < k.count; ++i) {
+        const NoteEvent& e = kBatch[i];
+        uint8_t channel = static_cast<uint8_t>(e.status & 0x0F);
+        if ((e.status & 0xF0) == 0x80) {
+          AddEventNoteOff(&chunk->c, channel, e.key, e.velocity);
+        } else {
+          AddEventNoteOn(&chunk->c, channel, e.key, e.velocity);
+        }
       }
+    };
+    appendSingly(&single);
+    for (int round = 0; round < 3; ++round) {
+      singleRounds.c.pendingDelta = k.pendingDelta;
+      appendSingly(&singleRounds);
     }
+    AppendAsNoteRuns(&runs, kBatch, k.count, k.pendingDelta, k.failFirstAllocation);
+    EXPECT_EQ(singleRounds.bytes(), runs.bytes());
+    EXPECT_EQ(singleRounds.c.pendingDelta, runs.c.pendingDelta);
+    EXPECT_EQ(singleRounds.c.runningStatus, runs.c.runningStatus);
     if (k.failFirstAllocation) FailAllocationNumber(1);
     AppendNoteEvents(&batch.c, kBatch, k.count);
     FailAllocationNumber(0);

@@ -5,18 +5,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr int8_t kLongestDuration = -2;  // whole note
-constexpr int8_t kShortestDuration = 4;  // sixty-fourth
-constexpr int8_t kEighth = 1;
-
-// A duration outside -2..4 has no note value: it is clamped into the range
-// for both lengths, so a beat never gets a negative or huge shift.
-int ClampedDuration(const Beat* beat) {
-  if (beat->duration < kLongestDuration) return kLongestDuration;
-  if (beat->duration > kShortestDuration) return kShortestDuration;
-  return beat->duration;
-}
-
 // Tuplet n fits n notes into the time of the largest power of two below n.
 int64_t ApplyTuplet(int64_t length, int32_t tuplet) {
   switch (tuplet) {
@@ -38,27 +26,23 @@ int64_t ApplyTuplet(int64_t length, int32_t tuplet) {
 }
 
 // Sixty-fourths from the cell's start to beat `index`, counting plain
-// lengths; only its position within a quarter note matters.
-uint64_t PlainPosition(const TrackMeasure* cell, uint32_t index) {
-  uint64_t position = 0;
+// lengths; only its position within a quarter note matters, so it wraps.
+uint32_t PlainPosition(const TrackMeasure* cell, uint32_t index) {
+  uint32_t position = 0;
   for (uint32_t i = 0; i < index; ++i) position += PlainLength(&cell->beats[i]);
   return position;
 }
 
 }  // namespace
 
-uint32_t PlainLength(const Beat* beat) { return 1u << (4 - ClampedDuration(beat)); }
-
-int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
-                   uint8_t tripletFeel) {
-  const Beat* beat = &cell->beats[index];
+int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
+                         uint8_t tripletFeel) {
   int64_t length = static_cast<int64_t>(ticksPerSixtyFourth) * PlainLength(beat);
   bool dotted = (beat->flags & kBeatDotted) != 0;
   bool tuplet = (beat->flags & kBeatTuplet) != 0;
   if (dotted) length += length / 2;
   if (tuplet) length = ApplyTuplet(length, beat->tuplet);
-  if (tripletFeel == 1 && beat->duration == kEighth && !dotted && !tuplet) {
-    uint64_t position = PlainPosition(cell, index);
+  if (tripletFeel == 1 && beat->duration == kSwungDuration && !dotted && !tuplet) {
     if (position % 16 == 0) {
       length += length / 2;  // the on-beat eighth of a swung pair
     } else if (position % 8 == 0) {
@@ -67,6 +51,13 @@ int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSi
   }
   // At most 255 x 64 x 3 / 2 ticks, well inside int32.
   return static_cast<int32_t>(length);
+}
+
+int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
+                   uint8_t tripletFeel) {
+  const Beat* beat = &cell->beats[index];
+  return BeatLengthAt(beat, PlainLength(beat), PlainPosition(cell, index), ticksPerSixtyFourth,
+                      tripletFeel);
 }
 
 }  // namespace Tolvenar

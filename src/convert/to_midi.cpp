@@ -2,7 +2,7 @@
 // time signatures, markers and repeats, the tick loop, and the track ends.
 #include <cstdlib>
 
-#include "convert/convert_internal.h"
+#include "convert/beat_notes.h"
 
 namespace Tolvenar {
 namespace {
@@ -154,9 +154,13 @@ constexpr uint32_t kSeveralTracks = UINT32_MAX - 1;
 // conductor chunk: kNoTrack, or kSeveralTracks when more than one does.
 uint32_t TempoTrack(const FileStruct* song, uint32_t measure) {
   uint32_t found = kNoTrack;
+  // The row looked up once; a cell without beats has none to look at.
+  if (song->measures == nullptr || measure >= song->measureCount) return found;
+  const TrackMeasure* row = song->measures[measure];
+  if (row == nullptr) return found;
   for (uint32_t track = 0; track < song->trackCount; ++track) {
-    const TrackMeasure* cell = MeasureCell(song, measure, track);
-    if (cell == nullptr) continue;
+    const TrackMeasure* cell = &row[track];
+    if (cell->beats == nullptr) continue;
     for (uint32_t b = 0; b < cell->beatCount; ++b) {
       const Beat* beat = &cell->beats[b];
       if ((beat->flags & kBeatMixTable) == 0 || beat->mixTable == nullptr ||
@@ -171,38 +175,6 @@ uint32_t TempoTrack(const FileStruct* song, uint32_t measure) {
   return found;
 }
 
-// One track through the whole measure, stepped only at its beat boundaries:
-// the same events and scratch fields as the tick loop gives it, since a
-// track's chunk hears from no other track. The conductor chunk's delta is
-// brought to the tick of each step when the track's tempo changes may go
-// there; *conductorAt is the measure tick the conductor's delta stands at.
-void WalkTrack(const ConvertContext& context, uint32_t measure, uint32_t track, uint32_t ticks,
-               bool feedsConductor, uint32_t* conductorAt) {
-  Track* t = &context.song->tracks[track];
-  MidiTrackChunk* chunk = &context.file->tracks[track + 1];
-  MidiTrackChunk* conductor = &context.file->tracks[0];
-  const TrackMeasure* cell = MeasureCell(context.song, measure, track);
-  uint32_t at = 0;     // tick of the step; ticksLeft is 0 there
-  uint32_t chunkAt = 0;
-  for (;;) {
-    AdvanceTicks(chunk, at - chunkAt);
-    chunkAt = at;
-    if (feedsConductor) {
-      AdvanceTicks(conductor, at - *conductorAt);
-      *conductorAt = at;
-    }
-    BeatStep(context, track, cell);
-    // A negative count never reaches 0 again in this measure.
-    if (t->ticksLeft < 0 || static_cast<uint32_t>(t->ticksLeft) >= ticks - 1 - at) break;
-    at += static_cast<uint32_t>(t->ticksLeft) + 1;
-    t->ticksLeft = 0;
-  }
-  // The ticks after the last step count down, the last one included.
-  t->ticksLeft -= static_cast<int32_t>(ticks - 1 - at);
-  AdvanceTicks(chunk, ticks - chunkAt);
-  MeasureClose(context, track, cell);
-}
-
 // The measure track by track. When the tempo changes of more than one track
 // would interleave on the conductor chunk, the tick loop keeps their order.
 void WalkTracks(const ConvertContext& context, uint32_t measure, uint32_t ticks) {
@@ -212,11 +184,7 @@ void WalkTracks(const ConvertContext& context, uint32_t measure, uint32_t ticks)
     TickLoop(context, measure, ticks);
     return;
   }
-  uint32_t conductorAt = 0;
-  for (uint32_t track = 0; track < context.song->trackCount; ++track) {
-    WalkTrack(context, measure, track, ticks, track == tempoTrack, &conductorAt);
-  }
-  AdvanceTicks(&context.file->tracks[0], ticks - conductorAt);
+  WalkTracksApart(context, measure, ticks, tempoTrack);
 }
 
 // Walks one measure; returns the index of the measure to walk next.
@@ -301,7 +269,15 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
   }
   // Without rooms the chunks grow exactly: slower, same bytes.
   ChunkRoom* rooms = static_cast<ChunkRoom*>(calloc(size_t{song->trackCount} + 1, sizeof(ChunkRoom)));
-  ConvertContext context = {song, file, resolution & 0xFF, rooms};
+  ConvertContext context = {song, file, resolution & 0xFF, rooms, nullptr};
+  // Without them each measure works out the tracks' plans again.
+  NotePlan* plans = song->trackCount != 0
+                        ? static_cast<NotePlan*>(calloc(song->trackCount, sizeof(NotePlan)))
+                        : nullptr;
+  if (plans != nullptr) {
+    for (uint32_t track = 0; track < song->trackCount; ++track) PlanNotes(context, track, &plans[track]);
+    context.plans = plans;
+  }
   StartConductor(context);
   for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(context, track);
 
@@ -325,6 +301,7 @@ int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution) {
     // The end of track normally sized the block exactly already.
     if (rooms != nullptr) TrimChunkRoom(&file->tracks[chunk], &rooms[chunk]);
   }
+  free(plans);
   free(rooms);
   return closed;
 }

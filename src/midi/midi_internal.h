@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "orlix/tolvenar.h"
 
@@ -69,6 +70,121 @@ struct ChunkRoom {
 // so the outcome is never worse than the single calls.
 void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t count,
                       ChunkRoom* room = nullptr);
+
+// Up to seven note events of one status at one tick, encoded ahead of time:
+// key and velocity of the first event, then 0 (the shared tick), key and
+// velocity of each further one, 3 x count - 1 bytes. body is larger than
+// that so that it is copied whole, in fixed-size words.
+constexpr uint32_t kNoteRunBodyBytes = 24;
+struct NoteRun {
+  uint8_t status;
+  uint8_t count;  // 0..7
+  uint8_t body[kNoteRunBodyBytes];
+};
+// The most two runs take behind their delta, whole bodies counted.
+constexpr uint32_t kNoteRunsRoom = 4 + 2 * (2 + kNoteRunBodyBytes);
+
+// WriteVariableLength with the one- and two-byte values, most deltas, inline.
+inline uint32_t PutVariableLength(uint8_t* out, uint32_t value) {
+  if (value < 0x80) {
+    out[0] = static_cast<uint8_t>(value);
+    return 1;
+  }
+  if (value < 0x4000) {
+    out[0] = static_cast<uint8_t>(0x80 | (value >> 7));
+    out[1] = static_cast<uint8_t>(value & 0x7F);
+    return 2;
+  }
+  return WriteVariableLength(out, value);
+}
+
+// AppendNoteRuns when the room may be short or the delta too long: the room
+// is grown to hold the most two runs take, else as AppendNoteEvents with the
+// runs' events.
+void AppendNoteRunsSlowly(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
+                          const NoteRun& second);
+
+inline uint8_t* PutNoteRun(uint8_t* out, const NoteRun& run, uint8_t* status, bool follows) {
+  if (run.count == 0) return out;
+  if (follows) *out++ = 0;
+  if (run.status != *status) *out++ = run.status;
+  *status = run.status;
+  memcpy(out, run.body, kNoteRunBodyBytes);
+  return out + 3 * run.count - 1;
+}
+
+// Writes a delta of at most kMaxVariableLength and both runs behind it, into
+// kNoteRunsRoom bytes at out; returns the bytes that count.
+inline uint32_t PutNoteRuns(uint8_t* out, uint32_t delta, uint8_t* status, const NoteRun& first,
+                            const NoteRun& second) {
+  uint8_t* end = out + PutVariableLength(out, delta);
+  end = PutNoteRun(end, first, status, false);
+  end = PutNoteRun(end, second, status, first.count != 0);
+  return static_cast<uint32_t>(end - out);
+}
+
+// A chunk's end, pending delta and running status held apart from the
+// chunk while note runs are appended, so that the bytes written do not make
+// the chunk's fields be read again after every store. The chunk is out of
+// date until CloseNoteRuns: nothing else may append to it in between.
+struct NoteRunWriter {
+  MidiTrackChunk* chunk;
+  ChunkRoom* room;
+  uint8_t* data;
+  uint32_t length;
+  uint32_t capacity;  // the length when the room is unknown: no append fits
+  uint32_t pendingDelta;
+  uint8_t runningStatus;
+  bool roomy;
+};
+
+inline void OpenNoteRuns(NoteRunWriter* writer, MidiTrackChunk* chunk, ChunkRoom* room) {
+  writer->chunk = chunk;
+  writer->room = room;
+  writer->data = chunk->data;
+  writer->length = chunk->length;
+  // Another appender sized the block exactly since the room was recorded.
+  bool roomy = room != nullptr && room->length == chunk->length && room->capacity >= chunk->length;
+  writer->roomy = roomy;
+  writer->capacity = roomy ? room->capacity : chunk->length;
+  writer->pendingDelta = chunk->pendingDelta;
+  writer->runningStatus = chunk->runningStatus;
+}
+
+inline void CloseNoteRuns(NoteRunWriter* writer) {
+  MidiTrackChunk* chunk = writer->chunk;
+  chunk->length = writer->length;
+  chunk->pendingDelta = writer->pendingDelta;
+  chunk->runningStatus = writer->runningStatus;
+  if (writer->roomy) writer->room->length = writer->length;
+}
+
+// True when the pending delta can be written and the room holds the most
+// two runs take behind it: kNoteRunsRoom bytes from writer.data +
+// writer.length may be written.
+inline bool HasBoundaryRoom(const NoteRunWriter& writer) {
+  return writer.pendingDelta <= kMaxVariableLength &&
+         writer.capacity - writer.length >= kNoteRunsRoom;
+}
+
+// Appends the events of both runs at the pending delta, as that many
+// AddEventNoteOn/AddEventNoteOff calls in a row would; the bytes, pending
+// delta and running status are those of AppendNoteEvents. Mostly the room
+// holds the most two runs can take: the bytes then go straight behind the
+// chunk's.
+inline void AppendNoteRuns(NoteRunWriter* writer, const NoteRun& first, const NoteRun& second) {
+  if (first.count == 0 && second.count == 0) return;
+  if (!HasBoundaryRoom(*writer)) {
+    CloseNoteRuns(writer);
+    AppendNoteRunsSlowly(writer->chunk, writer->room, first, second);
+    OpenNoteRuns(writer, writer->chunk, writer->room);
+    return;
+  }
+  writer->length += PutNoteRuns(writer->data + writer->length, writer->pendingDelta,
+                                &writer->runningStatus, first, second);
+  writer->pendingDelta = 0;
+}
+
 // Reallocates the block down to the chunk's length when the room holds spare
 // bytes; a refused shrink leaves the larger block, which is harmless.
 void TrimChunkRoom(MidiTrackChunk* chunk, ChunkRoom* room);

@@ -202,6 +202,29 @@ void AppendNoteEvents(MidiTrackChunk* chunk, const NoteEvent* events, uint32_t c
   if (room != nullptr) room->length = chunk->length;
 }
 
+void AppendNoteRunsSlowly(MidiTrackChunk* chunk, ChunkRoom* room, const NoteRun& first,
+                          const NoteRun& second) {
+  if (first.count == 0 && second.count == 0) return;
+  if (room != nullptr && chunk->pendingDelta <= kMaxVariableLength &&
+      GrowForAppend(chunk, uint64_t{chunk->length} + kNoteRunsRoom, room) != nullptr) {
+    chunk->length += PutNoteRuns(chunk->data + chunk->length, chunk->pendingDelta,
+                                 &chunk->runningStatus, first, second);
+    chunk->pendingDelta = 0;
+    room->length = chunk->length;
+    return;
+  }
+  NoteEvent events[14];
+  uint32_t count = 0;
+  const NoteRun* runs[2] = {&first, &second};
+  for (const NoteRun* run : runs) {
+    // Event i of the run lies at 3i in the body.
+    for (uint32_t i = 0; i < run->count && i < 7; ++i) {
+      events[count++] = {run->status, run->body[3 * i], run->body[3 * i + 1]};
+    }
+  }
+  AppendNoteEvents(chunk, events, count, room);
+}
+
 int InitMidiTrackChunk(MidiTrackChunk* chunk) {
   memcpy(chunk->id, "MTrk", 4);
   chunk->length = 0;

@@ -80,7 +80,7 @@ inline int ReferenceToMidi(Tolvenar::FileStruct* song, Tolvenar::MidiFileStruct*
       (song->trackCount != 0 && song->tracks == nullptr)) {
     return 0;
   }
-  ConvertContext context = {song, file, resolution & 0xFF, nullptr};
+  ConvertContext context = {song, file, resolution & 0xFF, nullptr, nullptr};
   MidiTrackChunk* conductor = &file->tracks[0];
   if (song->tempo == 0) {
     AddMetaEventSetTempo(conductor, 500000);
