@@ -3,6 +3,7 @@
 // status and scratch fields, on hand-made and on seeded random songs.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -291,6 +292,30 @@ TEST(ConvertSkipWalk, ManySilentRepeatsEnd) {
   // 255 x 3000 x 3001 / 2 + 3000 passes of 1,920 ticks, modulo 2^32.
   uint64_t measures = 255ull * kMeasures * (kMeasures + 1) / 2 + kMeasures;
   EXPECT_EQ(static_cast<uint32_t>(measures * 1920), out.pendingDelta[0]);
+}
+
+// Time signatures, markers, tempos, programs and volumes in every measure:
+// the same bytes as the tick-by-tick walk, whose chunks grow exactly, while
+// the conversion's own chunks grow into rooms instead of reallocating for
+// each of the 3,200 events.
+TEST(ConvertSkipWalk, ManyNonNoteEventsGrowTheChunksWithRoom) {
+  const uint32_t kMeasures = 400;
+  TestSong song(kMeasures, 1);
+  for (uint32_t m = 0; m < kMeasures; ++m) {
+    song.TimeSignature(m, m % 2 != 0 ? 3 : 4, 4).Marker(m, "M");
+    int32_t tempo = 100 + static_cast<int32_t>(m % 2);
+    song.Cell(m, 0, {WithMix(NoteBeat(kQuarter), static_cast<int>(m % 2), 8, tempo)});
+  }
+  ExpectSameAsTickByTick(song.get(), 30, "conductor and mix events");
+
+  MidiFileStruct file;
+  ASSERT_EQ(1, InitMidiFileStruct(&file, 2, 480));
+  FailAllocationNumber(LONG_MAX);  // counts the calls, refuses none
+  EXPECT_EQ(1, ToMidi(song.get(), &file, 30));
+  long calls = AllocationCalls();
+  FailAllocationNumber(0);
+  EXPECT_LT(calls, 60);
+  FreeMidiFileStruct(&file);
 }
 
 }  // namespace

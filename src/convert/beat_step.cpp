@@ -28,9 +28,12 @@ void ApplyMixTable(const ConvertContext& context, uint32_t track, const MixTable
   const Track* t = &context.song->tracks[track];
   // Any negative instrument byte is 128 or more as a program: only -1 means
   // no change, and the others send nothing either.
-  if (mix->instrument >= 0) AddChannelPairProgram(chunk, t, static_cast<uint8_t>(mix->instrument));
+  ChunkRoom* room = RoomOf(context, track + 1);
+  if (mix->instrument >= 0) {
+    AddChannelPairProgram(chunk, room, t, static_cast<uint8_t>(mix->instrument));
+  }
   if (mix->volume != -1) {
-    AddChannelPairVolume(chunk, t, VolumeToController(static_cast<uint8_t>(mix->volume)));
+    AddChannelPairVolume(chunk, room, t, VolumeToController(static_cast<uint8_t>(mix->volume)));
   }
 }
 

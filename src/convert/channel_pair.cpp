@@ -38,13 +38,15 @@ const MidiChannel* TrackChannelEntry(const FileStruct* song, const Track* track)
   return &song->midiChannels[track->midiPort - 1][track->midiChannel - 1];
 }
 
-void AddChannelPairProgram(MidiTrackChunk* chunk, const Track* track, uint8_t program) {
-  ForChannelPair(track, [&](uint8_t channel) { AddEventProgramChange(chunk, channel, program); });
+void AddChannelPairProgram(MidiTrackChunk* chunk, ChunkRoom* room, const Track* track,
+                           uint8_t program) {
+  ForChannelPair(track, [&](uint8_t channel) { AppendProgramChange(chunk, room, channel, program); });
 }
 
-void AddChannelPairVolume(MidiTrackChunk* chunk, const Track* track, uint8_t value) {
+void AddChannelPairVolume(MidiTrackChunk* chunk, ChunkRoom* room, const Track* track,
+                          uint8_t value) {
   ForChannelPair(track, [&](uint8_t channel) {
-    AddEventController(chunk, channel, kMidiControllerChannelVolume, value);
+    AppendController(chunk, room, channel, kMidiControllerChannelVolume, value);
   });
 }
 

@@ -26,6 +26,11 @@ struct ConvertContext {
   const NotePlan* plans;
 };
 
+// The room of chunk `chunk`, or null when the conversion has none.
+inline ChunkRoom* RoomOf(const ConvertContext& context, uint32_t chunk) {
+  return context.rooms != nullptr ? &context.rooms[chunk] : nullptr;
+}
+
 // The largest value a set-tempo event can carry (24 bits).
 constexpr uint32_t kMaxSetTempo = 0xFFFFFF;
 constexpr uint8_t kNoteOffVelocity = 80;
@@ -49,8 +54,10 @@ inline bool IsValidOneBased(int32_t number, int32_t limit) {
 const MidiChannel* TrackChannelEntry(const FileStruct* song, const Track* track);
 // Program change / channel volume on the track's main channel and, when it
 // differs, its effects channel; a channel outside 1..16 is left out.
-void AddChannelPairProgram(MidiTrackChunk* chunk, const Track* track, uint8_t program);
-void AddChannelPairVolume(MidiTrackChunk* chunk, const Track* track, uint8_t value);
+void AddChannelPairProgram(MidiTrackChunk* chunk, ChunkRoom* room, const Track* track,
+                           uint8_t program);
+void AddChannelPairVolume(MidiTrackChunk* chunk, ChunkRoom* room, const Track* track,
+                          uint8_t value);
 
 // The cell of one track in one measure, or null when the song lacks it.
 const TrackMeasure* MeasureCell(const FileStruct* song, uint32_t measure, uint32_t track);

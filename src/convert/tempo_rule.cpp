@@ -90,7 +90,7 @@ void AddTempoChange(const ConvertContext& context, uint32_t tempo) {
   // Tempos 1..3 exceed the event's 24 bits: send the slowest tempo it can
   // hold rather than a wrapped, much faster one.
   if (microseconds > kMaxSetTempo) microseconds = kMaxSetTempo;
-  AddMetaEventSetTempo(&context.file->tracks[0], microseconds);
+  AppendSetTempo(&context.file->tracks[0], RoomOf(context, 0), microseconds);
 }
 
 }  // namespace Tolvenar

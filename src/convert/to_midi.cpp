@@ -64,8 +64,9 @@ void SetUpTrack(const ConvertContext& context, uint32_t index) {
   if (entry == nullptr) return;
   uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
   // A program byte of 128 or more is no MIDI program: no program change.
-  if (program < kProgramLimit) AddChannelPairProgram(chunk, track, program);
-  AddChannelPairVolume(chunk, track, VolumeToController(entry->volume));
+  ChunkRoom* room = RoomOf(context, index + 1);
+  if (program < kProgramLimit) AddChannelPairProgram(chunk, room, track, program);
+  AddChannelPairVolume(chunk, room, track, VolumeToController(entry->volume));
 }
 
 void UpdateTimeSignature(const ConvertContext& context, const MeasureHeader* header,
@@ -78,9 +79,9 @@ void UpdateTimeSignature(const ConvertContext& context, const MeasureHeader* hea
   if (hasDenominator) state->denominator = header->keyDenominator;
   if (!changed) return;
   uint8_t denominator = EffectiveDenominator(*state);
-  AddMetaEventTimeSignature(&context.file->tracks[0], state->numerator,
-                            TrailingZeroBits(denominator), static_cast<uint8_t>(96 / denominator),
-                            kThirtySecondsPerQuarter);
+  AppendTimeSignature(&context.file->tracks[0], RoomOf(context, 0), state->numerator,
+                      TrailingZeroBits(denominator), static_cast<uint8_t>(96 / denominator),
+                      kThirtySecondsPerQuarter);
 }
 
 uint32_t TicksPerMeasure(const ConvertContext& context, const WalkState& state) {
@@ -195,7 +196,7 @@ uint32_t WalkMeasure(const ConvertContext& context, uint32_t measure, WalkState*
   uint32_t ticks = TicksPerMeasure(context, *state);
   state->elapsedTicks += ticks;
   if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
-    AddMetaEventMarker(&context.file->tracks[0], TextOrEmpty(header->marker->text));
+    AppendMarker(&context.file->tracks[0], RoomOf(context, 0), TextOrEmpty(header->marker->text));
   }
   for (uint32_t track = 0; track < song->trackCount; ++track) {
     song->tracks[track].nextBeat = 0;

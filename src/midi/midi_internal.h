@@ -40,11 +40,6 @@ inline void WriteU32BE(uint8_t* out, uint32_t value) {
   out[3] = static_cast<uint8_t>(value);
 }
 
-// Appends a text meta event (type byte, length, bytes) of an explicit length;
-// 0 and the chunk untouched when the length exceeds kMaxVariableLength or the
-// block cannot grow.
-int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, size_t length);
-
 // One note-on or note-off for AppendNoteEvents: status with its channel,
 // key and velocity.
 struct NoteEvent {
@@ -60,6 +55,25 @@ struct ChunkRoom {
   uint32_t capacity;
   uint32_t length;
 };
+
+// Appends a text meta event (type byte, length, bytes) of an explicit length;
+// 0 and the chunk untouched when the length exceeds kMaxVariableLength or the
+// block cannot grow. With a room the block grows into it, as below.
+int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, size_t length,
+                        ChunkRoom* room = nullptr);
+
+// The exported appenders' events, with the block grown into a room instead
+// of exactly (a null room: exactly, as the exported ones). The converter
+// uses them, so a song of many tempo, time-signature, marker, program or
+// volume events does not reallocate its chunk for every one.
+int AppendController(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t channel,
+                     MidiController controller, uint8_t value);
+int AppendProgramChange(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t channel, uint8_t program);
+int AppendSetTempo(MidiTrackChunk* chunk, ChunkRoom* room, uint32_t microsecondsPerQuarter);
+int AppendTimeSignature(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t numerator,
+                        uint8_t denominatorPower, uint8_t clocksPerClick,
+                        uint8_t thirtySecondsPerQuarter);
+int AppendMarker(MidiTrackChunk* chunk, ChunkRoom* room, const char* text);
 
 // Appends count note events at the chunk's pending delta, as that many
 // AddEventNoteOn/AddEventNoteOff calls in a row would (the first carries the

@@ -33,10 +33,39 @@ struct Event {
   uint32_t payloadLength;
 };
 
-// Grows data by exactly the event's size and writes it. Everything is
-// checked before the reallocation, and realloc keeps the old block on
-// failure, so a refused event leaves every field of the chunk as it was.
-int AppendEvent(MidiTrackChunk* chunk, const Event& event) {
+constexpr uint32_t kFirstRoom = 256;
+
+// Makes the block hold at least `needed` bytes. Without a room, exactly
+// that; with one, half as much again as the room had, and only when the room
+// is short. A refused generous block is asked for exactly. chunk->data
+// follows a moved block at once, so the chunk stays whole either way.
+uint8_t* GrowForAppend(MidiTrackChunk* chunk, uint64_t needed, ChunkRoom* room) {
+  if (needed > UINT32_MAX) return nullptr;
+  if (room == nullptr) return static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
+  // Another appender sized the block exactly since the room was recorded.
+  if (room->length != chunk->length) room->capacity = chunk->length;
+  room->length = chunk->length;
+  if (needed <= room->capacity) return chunk->data;
+  uint64_t generous = uint64_t{room->capacity} + room->capacity / 2;
+  if (generous < kFirstRoom) generous = kFirstRoom;
+  if (generous < needed) generous = needed;
+  if (generous > UINT32_MAX) generous = UINT32_MAX;
+  uint8_t* data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(generous)));
+  if (data == nullptr && generous > needed) {
+    generous = needed;
+    data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
+  }
+  if (data == nullptr) return nullptr;
+  chunk->data = data;
+  room->capacity = static_cast<uint32_t>(generous);
+  return data;
+}
+
+// Grows data by exactly the event's size (with a room: into the room, grown
+// when short) and writes it. Everything is checked before the reallocation,
+// and realloc keeps the old block on failure, so a refused event leaves
+// every field of the chunk as it was.
+int AppendEvent(MidiTrackChunk* chunk, const Event& event, ChunkRoom* room = nullptr) {
   uint32_t delta = event.atPendingDelta ? chunk->pendingDelta : 0;
   uint32_t deltaSize = VariableLengthSize(delta);
   if (deltaSize == 0) return 0;  // a wrong delta would shift the rest of the track
@@ -45,7 +74,7 @@ int AppendEvent(MidiTrackChunk* chunk, const Event& event) {
   uint64_t newLength = uint64_t{chunk->length} + deltaSize + (writesStatus ? 1 : 0) +
                        event.bodyLength + event.payloadLength;
   if (newLength > UINT32_MAX) return 0;
-  uint8_t* data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(newLength)));
+  uint8_t* data = GrowForAppend(chunk, newLength, room);
   if (!data) return 0;
 
   uint8_t* out = data + chunk->length;
@@ -59,6 +88,7 @@ int AppendEvent(MidiTrackChunk* chunk, const Event& event) {
   chunk->length = static_cast<uint32_t>(newLength);
   if (event.atPendingDelta) chunk->pendingDelta = 0;
   chunk->runningStatus = event.status;
+  if (room != nullptr) room->length = chunk->length;
   return 1;
 }
 
@@ -91,47 +121,17 @@ int AppendNoteEvent(MidiTrackChunk* chunk, uint8_t kind, uint8_t channel, uint8_
 
 }  // namespace
 
-int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, size_t length) {
+int AppendTextMetaEvent(MidiTrackChunk* chunk, uint8_t type, const char* text, size_t length,
+                        ChunkRoom* room) {
   if (length > kMaxVariableLength) return 0;
   Event event = ChannelEvent(kStatusMeta, false);
   event.body[0] = type;
   event.bodyLength = 1 + WriteVariableLength(event.body + 1, static_cast<uint32_t>(length));
   event.payload = text;
   event.payloadLength = static_cast<uint32_t>(length);
-  return AppendEvent(chunk, event);
+  return AppendEvent(chunk, event, room);
 }
 
-namespace {
-
-constexpr uint32_t kFirstRoom = 256;
-
-// Makes the block hold at least `needed` bytes. Without a room, exactly
-// that; with one, half as much again as the room had, and only when the room
-// is short. A refused generous block is asked for exactly. chunk->data
-// follows a moved block at once, so the chunk stays whole either way.
-uint8_t* GrowForAppend(MidiTrackChunk* chunk, uint64_t needed, ChunkRoom* room) {
-  if (needed > UINT32_MAX) return nullptr;
-  if (room == nullptr) return static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
-  // Another appender sized the block exactly since the room was recorded.
-  if (room->length != chunk->length) room->capacity = chunk->length;
-  room->length = chunk->length;
-  if (needed <= room->capacity) return chunk->data;
-  uint64_t generous = uint64_t{room->capacity} + room->capacity / 2;
-  if (generous < kFirstRoom) generous = kFirstRoom;
-  if (generous < needed) generous = needed;
-  if (generous > UINT32_MAX) generous = UINT32_MAX;
-  uint8_t* data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(generous)));
-  if (data == nullptr && generous > needed) {
-    generous = needed;
-    data = static_cast<uint8_t*>(realloc(chunk->data, static_cast<size_t>(needed)));
-  }
-  if (data == nullptr) return nullptr;
-  chunk->data = data;
-  room->capacity = static_cast<uint32_t>(generous);
-  return data;
-}
-
-}  // namespace
 
 void TrimChunkRoom(MidiTrackChunk* chunk, ChunkRoom* room) {
   if (room->length != chunk->length || room->capacity <= chunk->length || chunk->length == 0) {
@@ -247,46 +247,70 @@ int AddEventNoteOff(MidiTrackChunk* chunk, uint8_t channel, uint8_t key, uint8_t
   return AppendNoteEvent(chunk, kStatusNoteOff, channel, key, velocity);
 }
 
-int AddEventController(MidiTrackChunk* chunk, uint8_t channel, MidiController controller,
-                       uint8_t value) {
+int AppendController(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t channel,
+                     MidiController controller, uint8_t value) {
   Event event = ChannelEvent(static_cast<uint8_t>(kStatusController | channel), false);
   event.body[0] = controller;
   event.body[1] = value;
   event.bodyLength = 2;
-  return AppendEvent(chunk, event);
+  return AppendEvent(chunk, event, room);
 }
 
-int AddEventProgramChange(MidiTrackChunk* chunk, uint8_t channel, uint8_t program) {
+int AddEventController(MidiTrackChunk* chunk, uint8_t channel, MidiController controller,
+                       uint8_t value) {
+  return AppendController(chunk, nullptr, channel, controller, value);
+}
+
+int AppendProgramChange(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t channel, uint8_t program) {
   Event event = ChannelEvent(static_cast<uint8_t>(kStatusProgramChange | channel), false);
   event.body[0] = program;
   event.bodyLength = 1;
-  return AppendEvent(chunk, event);
+  return AppendEvent(chunk, event, room);
+}
+
+int AddEventProgramChange(MidiTrackChunk* chunk, uint8_t channel, uint8_t program) {
+  return AppendProgramChange(chunk, nullptr, channel, program);
 }
 
 // Three bytes hold the tempo; higher bits are dropped.
-int AddMetaEventSetTempo(MidiTrackChunk* chunk, uint32_t microsecondsPerQuarter) {
+int AppendSetTempo(MidiTrackChunk* chunk, ChunkRoom* room, uint32_t microsecondsPerQuarter) {
   Event event = MetaEvent(kMetaSetTempo, 3);
   event.body[2] = static_cast<uint8_t>(microsecondsPerQuarter >> 16);
   event.body[3] = static_cast<uint8_t>(microsecondsPerQuarter >> 8);
   event.body[4] = static_cast<uint8_t>(microsecondsPerQuarter);
   event.bodyLength = 5;
-  return AppendEvent(chunk, event);
+  return AppendEvent(chunk, event, room);
 }
 
-int AddMetaEventTimeSignature(MidiTrackChunk* chunk, uint8_t numerator, uint8_t denominatorPower,
-                              uint8_t clocksPerClick, uint8_t thirtySecondsPerQuarter) {
+int AddMetaEventSetTempo(MidiTrackChunk* chunk, uint32_t microsecondsPerQuarter) {
+  return AppendSetTempo(chunk, nullptr, microsecondsPerQuarter);
+}
+
+int AppendTimeSignature(MidiTrackChunk* chunk, ChunkRoom* room, uint8_t numerator,
+                        uint8_t denominatorPower, uint8_t clocksPerClick,
+                        uint8_t thirtySecondsPerQuarter) {
   Event event = MetaEvent(kMetaTimeSignature, 4);
   event.body[2] = numerator;
   event.body[3] = denominatorPower;
   event.body[4] = clocksPerClick;
   event.body[5] = thirtySecondsPerQuarter;
   event.bodyLength = 6;
-  return AppendEvent(chunk, event);
+  return AppendEvent(chunk, event, room);
+}
+
+int AddMetaEventTimeSignature(MidiTrackChunk* chunk, uint8_t numerator, uint8_t denominatorPower,
+                              uint8_t clocksPerClick, uint8_t thirtySecondsPerQuarter) {
+  return AppendTimeSignature(chunk, nullptr, numerator, denominatorPower, clocksPerClick,
+                             thirtySecondsPerQuarter);
+}
+
+int AppendMarker(MidiTrackChunk* chunk, ChunkRoom* room, const char* text) {
+  return AppendTextMetaEvent(chunk, kMetaMarker, text, text ? strlen(text) : 0, room);
 }
 
 // A null text is written as an empty one rather than read through.
 int AddMetaEventMarker(MidiTrackChunk* chunk, const char* text) {
-  return AppendTextMetaEvent(chunk, kMetaMarker, text, text ? strlen(text) : 0);
+  return AppendMarker(chunk, nullptr, text);
 }
 
 int AddMetaEventTrackName(MidiTrackChunk* chunk, const char* text) {

@@ -95,8 +95,8 @@ inline int ReferenceToMidi(Tolvenar::FileStruct* song, Tolvenar::MidiFileStruct*
     const MidiChannel* entry = TrackChannelEntry(song, track);
     if (entry == nullptr) continue;
     uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
-    if (program < 128) AddChannelPairProgram(chunk, track, program);
-    AddChannelPairVolume(chunk, track, VolumeToController(entry->volume));
+    if (program < 128) AddChannelPairProgram(chunk, nullptr, track, program);
+    AddChannelPairVolume(chunk, nullptr, track, VolumeToController(entry->volume));
   }
   ReferenceTimeSignature state;
   uint32_t measureCount = song->measureHeaders != nullptr ? song->measureCount : 0;
