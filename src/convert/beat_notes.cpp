@@ -15,7 +15,7 @@ constexpr uint8_t kStatusNoteOn = 0x90;
 void PlanNotes(const ConvertContext& context, uint32_t track, NotePlan* plan) {
   const Track* t = &context.song->tracks[track];
   plan->chunk = &context.file->tracks[track + 1];
-  plan->room = context.rooms != nullptr ? &context.rooms[track + 1] : nullptr;
+  plan->room = RoomOf(context, track + 1);
   bool plays = IsValidOneBased(t->midiChannel, kChannelCount);
   uint8_t channel = static_cast<uint8_t>(plays ? t->midiChannel - 1 : 0);
   plan->offStatus = static_cast<uint8_t>(kStatusNoteOff | channel);

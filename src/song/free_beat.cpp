@@ -62,6 +62,7 @@ void FreeBeat(Beat* beat) {
   if (OwnsAttachments(beat)) FreeAttachments(beat);
 }
 
+// The ownership test inline in the loop: most beats need nothing more.
 void FreeBeats(Beat* beats, uint32_t count) {
   for (uint32_t b = 0; b < count; ++b) {
     if (OwnsAttachments(&beats[b])) FreeAttachments(&beats[b]);

@@ -100,8 +100,7 @@ uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in) {
 
 int LoadBeat(Beat* beat, FILE* stream) {
   ByteCursor in;
-  in.stream = stream;
-  BorrowBuffer(&in);
+  OpenCursor(&in, stream);
   int loaded = LoadBeat(beat, &in);
   ReturnBuffer(&in);
   return loaded;

@@ -57,8 +57,7 @@ static int ReadGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint3
   // The grid is most of the file: its fields are taken from the stream's
   // buffer, which goes back to the stream when the grid ends or fails.
   ByteCursor in;
-  in.stream = stream;
-  BorrowBuffer(&in);
+  OpenCursor(&in, stream);
   int read = ReadRows(song, &in, measureCount, trackCount);
   ReturnBuffer(&in);
   return read;

@@ -53,8 +53,7 @@ NoteEffects* LoadNoteEffects(ByteCursor* in) {
 
 NoteEffects* LoadNoteEffects(FILE* stream) {
   ByteCursor in;
-  in.stream = stream;
-  BorrowBuffer(&in);
+  OpenCursor(&in, stream);
   NoteEffects* effects = LoadNoteEffects(&in);
   ReturnBuffer(&in);
   return effects;
@@ -63,8 +62,7 @@ NoteEffects* LoadNoteEffects(FILE* stream) {
 int LoadNote(Note* note, FILE* stream) {
   *note = Note{};
   ByteCursor in;
-  in.stream = stream;
-  BorrowBuffer(&in);
+  OpenCursor(&in, stream);
   int loaded = ReadNote(note, &in);
   ReturnBuffer(&in);
   return loaded;

@@ -95,6 +95,12 @@ inline void BorrowBuffer(ByteCursor* cursor) {
 #endif
 }
 
+// A cursor over the stream's buffered bytes; ReturnBuffer ends it.
+inline void OpenCursor(ByteCursor* cursor, FILE* stream) {
+  cursor->stream = stream;
+  BorrowBuffer(cursor);
+}
+
 inline void ReturnBuffer(ByteCursor* cursor) {
 #if defined(ORLIX_BUFFERED_BYTES)
   ORLIX_BUFFER_AT(cursor->stream) = const_cast<char*>(reinterpret_cast<const char*>(cursor->at));
