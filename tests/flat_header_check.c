@@ -1,5 +1,5 @@
-/* The flat header must stay C: this file is compiled as C99 with warnings
-   as errors, and pins the layout of the records C callers read. */
+/* The C header must stay C: this file is compiled as C11 with warnings as
+   errors, and reads the song records through their C names. */
 #include <stddef.h>
 
 #include "orlix/orlix.h"
@@ -14,6 +14,9 @@ int orlix_flat_header_check(void) {
   Color color = ORLIX_GetTrackColor(0);
   unsigned char* buffer = 0;
   int size = 0;
+  const FileStruct* song = theFileStruct;
+  int firstFlags = song && song->measureCount ? song->measureHeaders[0].flags : 0;
+  const Beat* beat = song && song->measureCount && song->trackCount ? song->measures[0][0].beats : 0;
   return (channel ? channel->volume : 0) + color.bytes[0] + ORLIX_CreateMidiBuffer(&buffer, &size) +
-         (theFileStruct != 0);
+         firstFlags + (beat ? beat->notes[0].fret : 0);
 }

@@ -1,31 +1,24 @@
-/* The flat interface of liborlix, for C and C++: one global loaded song,
-   queries over it, and its export as a Standard MIDI File in memory. */
+/* The C interface of liborlix, for C and C++: the flat interface (one global
+   loaded song, queries over it, its export as a Standard MIDI File in memory)
+   and song handles. */
 #ifndef ORLIX_ORLIX_H
 #define ORLIX_ORLIX_H
 
 #include "orlix/export.h"
 
 #ifdef __cplusplus
+#include <cstddef>
+#include <cstdio>
+
 #include "orlix/tolvenar.h"
 #define ORLIX_RECORD(name) Tolvenar::name
 extern "C" {
 #else
-#include <stdint.h>
-/* The song record is opaque to C; its channel table entries are not. */
-struct FileStruct;
-#pragma pack(push, 1)
-typedef struct MidiChannel {
-  int32_t instrument;
-  uint8_t volume;
-  uint8_t balance;
-  uint8_t chorus;
-  uint8_t reverb;
-  uint8_t phaser;
-  uint8_t tremolo;
-  uint8_t blank[2];
-} MidiChannel;
-#pragma pack(pop)
-#define ORLIX_RECORD(name) struct name
+#include <stddef.h>
+#include <stdio.h>
+
+#include "orlix/song_records.h"
+#define ORLIX_RECORD(name) name
 #endif
 
 /* Four colour bytes exactly as stored in the song file. */
@@ -94,6 +87,61 @@ ORLIX_API Color ORLIX_GetTrackColor(unsigned int track);
    ORLIX_DestroyMidiBuffer. Returns 0 and stores nothing otherwise. */
 ORLIX_API int ORLIX_CreateMidiBuffer(unsigned char** buffer, int* size);
 ORLIX_API void ORLIX_DestroyMidiBuffer(unsigned char* buffer);
+
+
+/* ---------------------------------------------------------------- song handles
+   The interface for new programs: each open song is a handle of its own, so
+   songs can be opened from a path, a stream or memory, and handled from
+   several threads at once (one handle may be read and converted from several
+   threads; opening and closing it are the caller's to order). Every call
+   that can fail reports what went wrong and where; `error` may be null. */
+
+typedef struct ORLIX_Song ORLIX_Song;
+
+typedef struct ORLIX_Error {
+  int kind;           /* ORLIX_ERROR_... below; 0 = no error */
+  long long offset;   /* byte of the input where reading stopped, or -1 */
+  char message[200];  /* one line, no file name */
+} ORLIX_Error;
+
+/* Error kinds. These numbers are part of the interface and never change. */
+enum {
+  ORLIX_ERROR_NONE = 0,
+  ORLIX_ERROR_OPEN,            /* the file could not be opened or read */
+  ORLIX_ERROR_UNKNOWN_FORMAT,  /* not a song file of a format the library reads */
+  ORLIX_ERROR_TRUNCATED,       /* the input ends before the song does */
+  ORLIX_ERROR_BAD_DATA,        /* a value no song file holds */
+  ORLIX_ERROR_OUT_OF_MEMORY,
+  ORLIX_ERROR_TOO_LARGE,       /* the MIDI would pass the options' maxBytes */
+  ORLIX_ERROR_ARGUMENT         /* a null or out-of-range argument */
+};
+
+/* Reads a whole song. A stream is read from its current position and left
+   just after the song; memory is copied from, never kept. Null on failure,
+   with nothing left allocated. */
+ORLIX_API ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error);
+ORLIX_API ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error);
+ORLIX_API ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error);
+ORLIX_API void ORLIX_Close(ORLIX_Song* song); /* null is fine */
+/* The file format's major version: 4 for version 4 songs; 0 for null. */
+ORLIX_API int ORLIX_GetFormat(const ORLIX_Song* song);
+/* The song's records, read-only, valid until ORLIX_Close. */
+ORLIX_API const ORLIX_RECORD(FileStruct) * ORLIX_GetSong(const ORLIX_Song* song);
+
+enum { ORLIX_PLAYBACK_CLASSIC = 0 };
+
+typedef struct ORLIX_MidiOptions {
+  unsigned size;             /* sizeof(ORLIX_MidiOptions): lets the struct grow */
+  unsigned playback;         /* ORLIX_PLAYBACK_... */
+  unsigned ticksPerQuarter;  /* 0 = 480; else a multiple of 16 from 16 to 4080 */
+  size_t maxBytes;           /* 0 = 1 GiB; a larger MIDI fails with ORLIX_ERROR_TOO_LARGE */
+} ORLIX_MidiOptions;
+
+/* Converts the song into a Standard MIDI File (format 1) in a new buffer,
+   released with ORLIX_DestroyMidiBuffer. Null options mean the defaults.
+   Returns 1, or 0 with *buffer null and *size 0. */
+ORLIX_API int ORLIX_ToMidi(const ORLIX_Song* song, const ORLIX_MidiOptions* options,
+                           unsigned char** buffer, size_t* size, ORLIX_Error* error);
 
 #ifdef __cplusplus
 }
