@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/classic_conversion.h"
 #include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
 #include "support/failing_alloc.h"
@@ -199,6 +200,49 @@ TEST_P(AllocationSweep, ToMidiKeepsEveryChunkValid) {
   EXPECT_EQ(1, untouched);  // the scratch, allocated before any event
   FreeFileStruct(&song);
   EXPECT_GT(runs, static_cast<long>(song.trackCount) + 3);
+}
+
+// The buffer conversion of a read-only song: every refused allocation
+// reports out of memory with no buffer; when the refusal cost nothing (a
+// spare room that could not be trimmed) the bytes are the usual ones.
+TEST_P(AllocationSweep, ConvertClassicToBufferGivesTheBytesOrOutOfMemory) {
+  MemoryStream in(Song());
+  FileStruct song;
+  ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
+  uint8_t* reference = nullptr;
+  size_t referenceSize = 0;
+  ASSERT_EQ(kConversionDone, ConvertClassicToBuffer(&song, 960, 0, &reference, &referenceSize));
+  struct Outcome {
+    ConversionStatus status;
+    uint8_t* buffer;
+    size_t size;
+  };
+  long outOfMemory = 0;
+  long runs = SweepAllocationFailures(
+      [&] {
+        Outcome o = {kConversionDone, nullptr, 0};
+        o.status = ConvertClassicToBuffer(&song, 960, 0, &o.buffer, &o.size);
+        return o;
+      },
+      [&](const Outcome& o, bool) {
+        if (o.status == kConversionDone) {
+          ASSERT_NE(nullptr, o.buffer);
+          EXPECT_EQ(std::vector<uint8_t>(reference, reference + referenceSize),
+                    std::vector<uint8_t>(o.buffer, o.buffer + o.size));
+        } else {
+          ++outOfMemory;
+          EXPECT_EQ(kConversionOutOfMemory, o.status);
+          EXPECT_EQ(nullptr, o.buffer);
+          EXPECT_EQ(0u, o.size);
+        }
+        DestroyMidiBuffer(o.buffer);
+      });
+  DestroyMidiBuffer(reference);
+  FreeFileStruct(&song);
+  // The chunk array, the scratch and the file buffer at least; a refused
+  // room is asked for again at the size the event needs.
+  EXPECT_GE(outOfMemory, 3);
+  EXPECT_GT(runs, outOfMemory);
 }
 
 // CreateMidiBuffer after a complete conversion: its one allocation fails

@@ -218,13 +218,13 @@ TEST(ConvertSkipWalk, EdgeCasesMatchTheTickByTickWalk) {
     uint8_t tripletFeel;
   };
   const Case kCases[] = {
-      {"zero-length sixty-fourth triplets at K 1", 1, 4, 4, 0},
+      {"zero-length sixty-fourth triplets at resolution 1", 1, 4, 4, 0},
       {"one tick a measure", 1, 1, 64, 0},
       {"no ticks: resolution 256", 256, 4, 4, 0},
       {"no ticks: 1/128", 30, 1, 128, 0},
       {"no ticks: numerator 0", 30, 0, 4, 0},
       {"denominator 0 timed as 4", 30, 3, 0, 1},
-      {"swing at K 15", 15, 4, 4, 1},
+      {"swing at resolution 15", 15, 4, 4, 1},
       {"longest measure", 255, 255, 1, 1},
   };
   for (const Case& k : kCases) {

@@ -200,15 +200,15 @@ ConversionStatus WalkClassic(const FileStruct* song, MidiFileStruct* file,
   walk->ticksPerSixtyFourth = ticksPerSixtyFourth;
   void* scratch = AllocateScratch(song, measureCount, walk);
   if (scratch == nullptr) return kConversionOutOfMemory;
-  ChunkBudget budget = {chunkByteLimit, 0};
+  bool limited = chunkByteLimit != UINT64_MAX;
+  ChunkBudget budget = {chunkByteLimit, 0, false};
   for (uint32_t chunk = 0; chunk <= song->trackCount; ++chunk) {
-    OpenChunkWriter(&walk->writers[chunk], &file->tracks[chunk], true, &budget);
+    OpenChunkWriter(&walk->writers[chunk], &file->tracks[chunk], true, limited ? &budget : nullptr);
   }
 
   StartConductor(*walk);
   for (uint32_t track = 0; track < song->trackCount; ++track) SetUpTrack(*walk, track);
   state.lastJump.from = UINT32_MAX;
-  bool limited = chunkByteLimit != UINT64_MAX;
   bool tooLarge = false;
   uint32_t measure = 0;
   while (measure < measureCount && !walk->outOfMemory) {
@@ -216,7 +216,7 @@ ConversionStatus WalkClassic(const FileStruct* song, MidiFileStruct* file,
     if (next <= measure) next = SkipSilentRepeats(&state, measure, next);
     measure = next;
     // Stop as soon as the chunks hold more than they may.
-    if (limited && ChunkBytes(*walk) > chunkByteLimit) {
+    if (limited && (budget.exceeded || ChunkBytes(*walk) > chunkByteLimit)) {
       tooLarge = true;
       break;
     }
@@ -231,7 +231,7 @@ ConversionStatus WalkClassic(const FileStruct* song, MidiFileStruct* file,
     TrimChunkWriter(writer);
     CloseChunkWriter(writer);
   }
-  if (limited && ChunkBytes(*walk) > chunkByteLimit) tooLarge = true;
+  if (limited && (budget.exceeded || ChunkBytes(*walk) > chunkByteLimit)) tooLarge = true;
   *eventsLost = AnyEventLost(*walk);
   if (cursorsInto != nullptr) {
     for (uint32_t t = 0; t < song->trackCount; ++t) {

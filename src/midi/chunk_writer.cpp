@@ -78,6 +78,8 @@ void OpenChunkWriter(ChunkWriter* writer, MidiTrackChunk* chunk, bool withSpareR
   writer->budget = budget;
   writer->data = chunk->data;
   writer->length = chunk->length;
+  writer->lengthCounted = chunk->length;
+  if (budget != nullptr) budget->written += chunk->length;
   writer->capacity = chunk->length;
   writer->pendingDelta = chunk->pendingDelta;
   writer->runningStatus = chunk->runningStatus;
@@ -115,18 +117,24 @@ bool GrowChunkWriter(ChunkWriter* writer, uint32_t bytes) {
   if (needed > UINT32_MAX) return false;
   uint64_t size = needed;
   if (writer->withSpareRoom) {
-    // Half as much again as the block held; within a budget, no more than
-    // what is left of it, unless the event needs more.
+    // Half as much again as the block held.
     size = uint64_t{writer->capacity} + writer->capacity / 2;
     if (size < kFirstRoom) size = kFirstRoom;
-    ChunkBudget* budget = writer->budget;
-    if (budget != nullptr) {
-      uint64_t left = budget->limit > budget->allocated ? budget->limit - budget->allocated : 0;
-      if (size > writer->capacity + left) size = writer->capacity + left;
-    }
-    if (size < needed) size = needed;
-    if (size > UINT32_MAX) size = UINT32_MAX;
   }
+  ChunkBudget* budget = writer->budget;
+  if (budget != nullptr) {
+    budget->written += writer->length - writer->lengthCounted;
+    writer->lengthCounted = writer->length;
+    if (budget->written > budget->limit) {
+      budget->exceeded = true;
+      return false;
+    }
+    // No more than what the rest of the budget and this event could fill.
+    uint64_t most = needed + (budget->limit - budget->written);
+    if (size > most) size = most;
+  }
+  if (size < needed) size = needed;
+  if (size > UINT32_MAX) size = UINT32_MAX;
   uint8_t* data = static_cast<uint8_t*>(realloc(writer->data, static_cast<size_t>(size)));
   if (data == nullptr && size > needed) {
     size = needed;
@@ -136,7 +144,6 @@ bool GrowChunkWriter(ChunkWriter* writer, uint32_t bytes) {
     writer->outOfMemory = true;
     return false;
   }
-  if (writer->budget != nullptr) writer->budget->allocated += size - writer->capacity;
   writer->data = data;
   writer->capacity = static_cast<uint32_t>(size);
   return true;

@@ -27,11 +27,15 @@ constexpr uint8_t kMetaEndOfTrack = 0x2F;
 constexpr uint8_t kMetaSetTempo = 0x51;
 constexpr uint8_t kMetaTimeSignature = 0x58;
 
-// The bytes that the blocks of several writers may hold together, so that a
-// conversion with a size limit never allocates much more than the limit.
+// The bytes that several writers may write together. written counts each
+// writer's length as of its last growth, a lower bound of the total. A
+// growth is refused once that passes the limit, and a block never grows
+// beyond what the rest of the budget could fill, so a conversion that
+// passes its limit stops without allocating much more than the limit.
 struct ChunkBudget {
   uint64_t limit;
-  uint64_t allocated;
+  uint64_t written;
+  bool exceeded;
 };
 
 // A chunk's block, end, pending delta and running status while it is being
@@ -43,6 +47,7 @@ struct ChunkWriter {
   ChunkBudget* budget;  // null: no limit
   uint8_t* data;
   uint32_t length;
+  uint32_t lengthCounted;  // the part of length counted in the budget
   uint32_t capacity;  // bytes the block holds, at least length
   uint32_t pendingDelta;
   uint8_t runningStatus;
@@ -62,8 +67,9 @@ void CloseChunkWriter(ChunkWriter* writer);
 void TrimChunkWriter(ChunkWriter* writer);
 
 // Makes room for `bytes` more bytes behind length, exactly or with spare
-// room; a failed allocation sets outOfMemory. realloc keeps the old block on
-// failure, so a refused growth leaves the writer as it was.
+// room; a failed allocation sets outOfMemory, a passed budget its exceeded.
+// realloc keeps the old block on failure, so a refused growth leaves the
+// writer's bytes as they were.
 bool GrowChunkWriter(ChunkWriter* writer, uint32_t bytes);
 
 inline bool ReserveChunkBytes(ChunkWriter* writer, uint32_t bytes) {
