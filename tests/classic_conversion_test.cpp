@@ -2,6 +2,7 @@
 // export's bytes at 480 ticks per quarter, ToMidi's at other divisions, the
 // song left untouched, the size limit and the arguments it refuses.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <climits>
 #include <cstdint>
@@ -109,6 +110,32 @@ TEST(ClassicConversion, SameBytesAsTheFlatExportAndToMidi) {
     ASSERT_GE(c.bytes.size(), 14u);
     EXPECT_EQ(ticksPerQuarter, uint32_t{c.bytes[12]} << 8 | c.bytes[13]);
   }
+}
+
+// The song record, its measure headers and its tracks copied into pages
+// that may only be read: a conversion that wrote a scratch field into them
+// would fault.
+TEST(ClassicConversion, TheSongIsOnlyRead) {
+  TestSong song(4, 2);
+  FillSong(song);
+  Converted writable = Convert(song.get(), 480);
+  FileStruct* original = song.get();
+  size_t headerBytes = original->measureCount * sizeof(MeasureHeader);
+  size_t trackBytes = original->trackCount * sizeof(Track);
+  size_t total = sizeof(FileStruct) + headerBytes + trackBytes;
+  void* pages = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(MAP_FAILED, pages);
+  auto* copy = static_cast<FileStruct*>(pages);
+  memcpy(copy, original, sizeof(FileStruct));
+  copy->measureHeaders = reinterpret_cast<MeasureHeader*>(copy + 1);
+  memcpy(copy->measureHeaders, original->measureHeaders, headerBytes);
+  copy->tracks = reinterpret_cast<Track*>(copy->measureHeaders + original->measureCount);
+  memcpy(copy->tracks, original->tracks, trackBytes);
+  ASSERT_EQ(0, mprotect(pages, total, PROT_READ));
+  Converted readOnly = Convert(copy, 480);
+  EXPECT_EQ(kConversionDone, readOnly.status);
+  EXPECT_EQ(writable.bytes, readOnly.bytes);
+  munmap(pages, total);
 }
 
 TEST(ClassicConversion, RefusesBadArguments) {

@@ -1,6 +1,7 @@
 // A measure walked track by track, each from beat boundary to beat
 // boundary, and the measure's tempo changes put in order on chunk 0.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "convert/classic_walk.h"
@@ -45,9 +46,11 @@ void EndBeat(const NotePlan& plan, const NoteOffs& offs, ChunkWriter* writer) {
 
 void HoldTempoChange(ClassicWalk* walk, uint32_t tick, uint32_t track, uint32_t tempo) {
   if (walk->tempoChangeCount == walk->tempoChangeCapacity) {
-    // At most a measure's beats of every track: far below 2^31 entries.
+    // At most a measure's beats of every track: far fewer than fit in memory.
     uint32_t capacity = walk->tempoChangeCapacity != 0 ? 2 * walk->tempoChangeCapacity : 16;
-    void* grown = realloc(walk->tempoChanges, size_t{capacity} * sizeof(TempoChange));
+    void* grown = capacity <= SIZE_MAX / sizeof(TempoChange)
+                      ? realloc(walk->tempoChanges, size_t{capacity} * sizeof(TempoChange))
+                      : nullptr;
     if (grown == nullptr) {
       walk->outOfMemory = true;
       return;
@@ -147,8 +150,9 @@ void WriteTempoChanges(ClassicWalk* walk, uint32_t ticks) {
   ChunkWriter* conductor = &walk->writers[0];
   TempoChange* changes = walk->tempoChanges;
   uint32_t count = walk->tempoChangeCount;
-  // Tracks are walked in order, each in tick order: only changes of several
-  // tracks need sorting. No two share both tick and track.
+  // Tracks are walked in order, each in tick order, so the changes are out
+  // of order only when several tracks have some. No two share both tick and
+  // track: a track starts at most one beat a tick.
   std::sort(changes, changes + count, [](const TempoChange& a, const TempoChange& b) {
     return a.tick != b.tick ? a.tick < b.tick : a.track < b.track;
   });
