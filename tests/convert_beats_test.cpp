@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/convert_internal.h"
+#include "convert/song_rules.h"
 #include "support/convert_harness.h"
 #include "support/song_builder.h"
 

@@ -106,7 +106,7 @@ TEST(ConvertWalk, MeasureLengths) {
     TestSong song(2, 0);
     song.TimeSignature(0, k.numerator, k.denominator).Marker(1, "x");
     EXPECT_EQ(k.marker, RowsOfKind(Convert(song.get(), k.resolution).Conductor(), {"marker"}).at(0))
-        << k.numerator << "/" << k.denominator << " K " << k.resolution;
+        << k.numerator << "/" << k.denominator << " resolution " << k.resolution;
   }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_internal.h"
+#include "midi/chunk_writer.h"
 #include "support/failing_alloc.h"
 
 using namespace Tolvenar;
@@ -27,12 +27,13 @@ int NoteOn(MidiTrackChunk* c) { return AddEventNoteOn(c, 0, 60, 100); }
 int NoteOff(MidiTrackChunk* c) { return AddEventNoteOff(c, 1, 67, 80); }
 int Volume(MidiTrackChunk* c) { return AddEventController(c, 2, kMidiControllerChannelVolume, 100); }
 int Program(MidiTrackChunk* c) { return AddEventProgramChange(c, 9, 25); }
+int Bend(MidiTrackChunk* c) { return AddEventPitchWheel(c, 3, 0x2ABC); }
 int Tempo(MidiTrackChunk* c) { return AddMetaEventSetTempo(c, 500000); }
 int TimeSignature(MidiTrackChunk* c) { return AddMetaEventTimeSignature(c, 4, 2, 24, 8); }
 int Name(MidiTrackChunk* c) { return AddMetaEventTrackName(c, "Bass"); }
 const std::string kLongMarker(200, 'm');
 int LongMarker(MidiTrackChunk* c) { return AddMetaEventMarker(c, kLongMarker.c_str()); }
-const Appender kEveryAppender[] = {NoteOn, NoteOff, Volume, Program, Tempo, TimeSignature, Name, LongMarker,
+const Appender kEveryAppender[] = {NoteOn, NoteOff, Volume, Program, Bend, Tempo, TimeSignature, Name, LongMarker,
                                    AddMetaEventEndOfTrack};
 
 void ExpectUnchanged(const MidiTrackChunk& before, const Octets& bytes, const Chunk& after) {
@@ -73,6 +74,10 @@ TEST(MidiChunk, RunningStatusOnlyForRepeatedNoteStatus) {
       {0, Program, {0x00, 0xC9, 0x19}, 0xC9},
       {0, Program, {0x00, 0xC9, 0x19}, 0xC9},
       {0, NoteOn, {0x00, 0x90, 0x3C, 0x64}, 0x90},
+      // 14 bits, low seven first; like a controller, always with its status.
+      {5, Bend, {0x05, 0xE3, 0x3C, 0x55}, 0xE3},
+      {0, Bend, {0x00, 0xE3, 0x3C, 0x55}, 0xE3},
+      {0, [](MidiTrackChunk* c) { return AddEventPitchWheel(c, 3, 0xFFFF); }, {0x00, 0xE3, 0x7F, 0x7F}, 0xE3},
       {0, Tempo, {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, 0xFF},
       {0, NoteOn, {0x00, 0x90, 0x3C, 0x64}, 0x90},
   };
@@ -164,7 +169,7 @@ TEST(MidiChunk, UnencodableEventsAreRefused) {
     EXPECT_EQ(0, kEveryAppender[n](&chunk.c)) << "appender " << n;
   }
   chunk.c.pendingDelta = before.pendingDelta = 0;
-  EXPECT_EQ(0, AppendTextMetaEvent(&chunk.c, 0x06, "x", 0x10000000));  // only the length is looked at
+  EXPECT_EQ(0, AddTextMetaEvent(&chunk.c, 0x06, "x", 0x10000000));  // only the length is looked at
   ExpectUnchanged(before, bytes, chunk);
 
   static uint8_t fake = 0;
@@ -179,120 +184,3 @@ TEST(MidiChunk, UnencodableEventsAreRefused) {
   full.c.data = nullptr;
 }
 
-// The same events as two runs (note-offs, then note-ons) through a writer
-// over a room: three rounds, so that the later ones go straight into it.
-void AppendAsNoteRuns(Chunk* chunk, const NoteEvent* events, uint32_t count, uint32_t delta,
-                      bool failFirstAllocation) {
-  NoteRun runs[2] = {};
-  for (uint32_t i = 0; i < count; ++i) {
-    NoteRun& run = runs[events[i].status == events[0].status ? 0 : 1];
-    run.status = events[i].status;
-    run.body[3 * run.count] = events[i].key;
-    run.body[3 * run.count + 1] = events[i].velocity;
-    ++run.count;
-  }
-  ChunkRoom room = {0, 0};
-  for (int round = 0; round < 3; ++round) {
-    chunk->c.pendingDelta = delta;
-    if (round == 0 && failFirstAllocation) FailAllocationNumber(1);
-    NoteRunWriter writer;
-    OpenNoteRuns(&writer, &chunk->c, &room);
-    AppendNoteRuns(&writer, runs[0], runs[1]);
-    CloseNoteRuns(&writer);
-    FailAllocationNumber(0);
-  }
-  TrimChunkRoom(&chunk->c, &room);
-}
-
-// The converter's batch of note events, and its note runs, give the bytes
-// of the single appenders in a row, with one allocation, or with a failing
-// one, or with a delta that no event may carry.
-TEST(MidiChunk, NoteEventBatchEqualsSingleAppends) {
-  const NoteEvent kBatch[] = {{0x80, 64, 80}, {0x80, 59, 80}, {0x93, 60, 95}, {0x93, 62, 111}};
-  struct Case {
-    const char* name;
-    uint8_t runningStatus;
-    uint32_t pendingDelta;
-    uint32_t count;
-    bool failFirstAllocation;
-  };
-  const Case kCases[] = {
-      {"fresh chunk", 0, 0, 4, false},       {"running note-off", 0x80, 300, 4, false},
-      {"running note-on", 0x93, 0x0FFFFFFF, 4, false}, {"one event", 0x93, 7, 1, false},
-      {"no events", 0x80, 9, 0, false},      {"growth fails", 0x80, 200, 4, true},
-      {"one note-on after note-offs", 0x93, 5, 3, false},
-      {"delta too large", 0x80, 0x10000000, 4, false},
-  };
-  for (const Case& k : kCases) {
-    SCOPED_TRACE(k.name);
-    Chunk single, batch, runs, singleRounds;
-    for (Chunk* chunk : {&single, &batch, &runs, &singleRounds}) {
-      ASSERT_EQ(1, AddMetaEventTrackName(&chunk->c, "T"));
-      chunk->c.runningStatus = k.runningStatus;
-      chunk->c.pendingDelta = k.pendingDelta;
-    }
-    auto appendSingly = [&](Chunk* chunk) {
-      for (uint32_t i = 0; i < k.count; ++i) {
-        const NoteEvent& e = kBatch[i];
-        uint8_t channel = static_cast<uint8_t>(e.status & 0x0F);
-        if ((e.status & 0xF0) == 0x80) {
-          AddEventNoteOff(&chunk->c, channel, e.key, e.velocity);
-        } else {
-          AddEventNoteOn(&chunk->c, channel, e.key, e.velocity);
-        }
-      }
-    };
-    appendSingly(&single);
-    for (int round = 0; round < 3; ++round) {
-      singleRounds.c.pendingDelta = k.pendingDelta;
-      appendSingly(&singleRounds);
-    }
-    AppendAsNoteRuns(&runs, kBatch, k.count, k.pendingDelta, k.failFirstAllocation);
-    EXPECT_EQ(singleRounds.bytes(), runs.bytes());
-    EXPECT_EQ(singleRounds.c.pendingDelta, runs.c.pendingDelta);
-    EXPECT_EQ(singleRounds.c.runningStatus, runs.c.runningStatus);
-    if (k.failFirstAllocation) FailAllocationNumber(1);
-    AppendNoteEvents(&batch.c, kBatch, k.count);
-    FailAllocationNumber(0);
-    EXPECT_EQ(single.bytes(), batch.bytes());
-    EXPECT_EQ(single.c.length, batch.c.length);
-    EXPECT_EQ(single.c.pendingDelta, batch.c.pendingDelta);
-    EXPECT_EQ(single.c.runningStatus, batch.c.runningStatus);
-  }
-}
-
-// Batches into a room, with other appenders running in between (which size
-// the block exactly and so take the room away), give the bytes of batches
-// without one; the trim leaves no spare bytes. A refused generous block is
-// asked for exactly.
-TEST(MidiChunk, NoteEventBatchesIntoARoomEqualExactOnes) {
-  const NoteEvent kBatch[] = {{0x80, 64, 80}, {0x93, 60, 95}, {0x93, 62, 111}};
-  for (long failing : {0L, 1L}) {
-    SCOPED_TRACE(failing);
-    Chunk exact, roomy;
-    ChunkRoom room = {0, 0};
-    for (int round = 0; round < 200; ++round) {
-      uint32_t delta = round % 7 == 0 ? 20000u : static_cast<uint32_t>(round);
-      uint32_t count = 1 + static_cast<uint32_t>(round) % 3;
-      exact.c.pendingDelta = roomy.c.pendingDelta = delta;
-      AppendNoteEvents(&exact.c, kBatch, count);
-      if (round == 0) FailAllocationNumber(failing);
-      AppendNoteEvents(&roomy.c, kBatch, count, &room);
-      FailAllocationNumber(0);
-      if (round == 0 && failing != 0) {
-        EXPECT_EQ(roomy.c.length, room.capacity);
-      }
-      if (round % 50 == 20) {
-        ASSERT_EQ(1, Program(&exact.c));
-        ASSERT_EQ(1, Program(&roomy.c));
-      }
-      ASSERT_EQ(exact.bytes(), roomy.bytes()) << round;
-      EXPECT_EQ(exact.c.runningStatus, roomy.c.runningStatus);
-      EXPECT_EQ(exact.c.pendingDelta, roomy.c.pendingDelta);
-    }
-    EXPECT_GT(room.capacity, roomy.c.length);
-    TrimChunkRoom(&roomy.c, &room);
-    EXPECT_EQ(roomy.c.length, room.capacity);
-    EXPECT_EQ(exact.bytes(), roomy.bytes());
-  }
-}

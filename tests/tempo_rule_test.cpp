@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <cstdint>
 
-#include "convert/convert_internal.h"
+#include "convert/song_rules.h"
 
 using namespace Tolvenar;
 

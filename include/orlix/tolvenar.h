@@ -83,6 +83,9 @@ ORLIX_API int SaveMidiFileStruct(const MidiFileStruct* file, FILE* stream);
 
 // Appends the song's events to chunks 0 .. trackCount of the file record.
 // resolution is the number of ticks in a sixty-fourth note (low 8 bits used).
+// Returns 0 when the record lacks chunks, or when memory for the walk or for
+// a chunk's end of track could not be had; an event lost for want of memory
+// only shortens its chunk.
 ORLIX_API int ToMidi(FileStruct* song, MidiFileStruct* file, uint32_t resolution);
 
 }  // namespace Tolvenar

@@ -1,6 +1,6 @@
 // How many ticks a beat lasts: note value, dot, tuplet and the song's
 // triplet feel.
-#include "convert/convert_internal.h"
+#include "convert/song_rules.h"
 
 namespace Tolvenar {
 namespace {

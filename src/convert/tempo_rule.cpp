@@ -2,7 +2,7 @@
 // computed as an extended-precision float (64-bit significand, round to
 // nearest even after each step) would, but in exact integer arithmetic so
 // the result does not depend on the host's long double.
-#include "convert/convert_internal.h"
+#include "convert/song_rules.h"
 
 namespace Tolvenar {
 namespace {
@@ -83,14 +83,6 @@ uint32_t TempoToMicroseconds(uint32_t tempo) {
   // is always negative here.
   if (product.exponent >= 0 || product.exponent <= -64) return 0;
   return static_cast<uint32_t>(product.mantissa >> -product.exponent);
-}
-
-void AddTempoChange(const ConvertContext& context, uint32_t tempo) {
-  uint32_t microseconds = TempoToMicroseconds(tempo);
-  // Tempos 1..3 exceed the event's 24 bits: send the slowest tempo it can
-  // hold rather than a wrapped, much faster one.
-  if (microseconds > kMaxSetTempo) microseconds = kMaxSetTempo;
-  AppendSetTempo(&context.file->tracks[0], RoomOf(context, 0), microseconds);
 }
 
 }  // namespace Tolvenar

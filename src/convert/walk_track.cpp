@@ -1,116 +1,122 @@
-// The measure walked track by track, each from beat boundary to beat
-// boundary: the walk the driver uses whenever the tracks' tempo changes
-// cannot interleave.
-#include "convert/beat_notes.h"
+// A measure walked track by track, each from beat boundary to beat
+// boundary, and the measure's tempo changes put in order on chunk 0.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "convert/classic_walk.h"
 
 namespace Tolvenar {
 namespace {
 
-// What stays the same for every track of the measure.
-struct MeasureWalk {
-  const ConvertContext* context;
-  uint32_t ticks;
-  uint32_t perSixtyFourth;
-  uint8_t tripletFeel;
-  MidiTrackChunk* conductor;
-  uint32_t conductorAt;  // the tick chunk 0's delta stands at
-};
+constexpr NoteOffs kNoNoteOffs = {};
 
-// The usual boundary, with room for it: the ending beat's note-offs and the
-// starting beat's note-ons go straight into the room, as AppendNoteRuns
-// would put them, and the starting beat's note-offs are kept for its end.
-void StartBeatInRoom(const NotePlan& plan, const Beat* beat, const NoteRun& ending, NoteRun* offs,
-                     NoteRunWriter* writer) {
-  uint8_t* start = writer->data + writer->length;
-  uint8_t* events = start + PutVariableLength(start, writer->pendingDelta);
-  uint8_t status = writer->runningStatus;
-  uint8_t* out = PutNoteRun(events, ending, &status, false);
-  bool follows = out != events;
-  uint8_t onStatus = plan.onStatus;
-  offs->status = plan.offStatus;
-  // Kept in locals: the bytes written through out could be the count.
-  uint8_t* off = offs->body;
-  uint32_t offCount = 0;
-  VisitBeatNotes(
-      plan, beat,
-      [&](uint8_t pitch) {
-        off[0] = pitch;
-        off[1] = kNoteOffVelocity;
-        off[2] = 0;
-        off += 3;
-        ++offCount;
-      },
-      [&](uint8_t pitch, uint8_t velocity) {
-        if (follows) *out++ = 0;
-        follows = true;
-        if (status != onStatus) *out++ = onStatus;
-        status = onStatus;
-        out[0] = pitch;
-        out[1] = velocity;
-        out += 2;
-      });
-  offs->count = static_cast<uint8_t>(offCount);
-  // Nothing to send: not even the delta counts.
-  if (out == events) return;
-  writer->length += static_cast<uint32_t>(out - start);
-  writer->pendingDelta = 0;
-  writer->runningStatus = status;
-}
-
-// Any other boundary: a beat with a mix-table change, a room that must grow
-// or a delta too long to write. Kept out of line, away from the usual one.
-[[gnu::noinline]] void StartBeatSlowly(const ConvertContext& context, uint32_t track,
-                                       const NotePlan& plan, const Beat* beat,
-                                       const NoteRun& ending, BeatNotes* starting,
-                                       NoteRunWriter* writer) {
-  CollectBeatNotes(plan, beat, starting);
-  if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
-    // Its events come after the note-offs and before the note-ons.
-    AppendNoteRuns(writer, ending, kNoNotes);
-    CloseNoteRuns(writer);
-    ApplyMixTable(context, track, beat->mixTable);
-    OpenNoteRuns(writer, plan.chunk, plan.room);
-    AppendNoteRuns(writer, kNoNotes, starting->ons);
-  } else {
-    AppendNoteRuns(writer, ending, starting->ons);
+// At a boundary: the ending beat's note-offs, then the starting beat's
+// note-ons; the starting beat's note-offs are kept in offs for its end.
+// When the events cannot be written (no room, or a delta too long) they
+// are lost, and the offs are still kept.
+inline void StartBeat(const NotePlan& plan, const Beat* beat, const NoteOffs& ending,
+                      NoteOffs* offs, ChunkWriter* writer) {
+  NoteEventRun run;
+  bool open = OpenNoteEventRun(writer, 2 * kSlotCount, &run);
+  if (open) {
+    for (uint32_t i = 0; i < ending.count; ++i) {
+      PutNoteEvent(&run, plan.offStatus, ending.keys[i], kNoteOffVelocity);
+    }
   }
+  uint32_t count = 0;
+  VisitBeatNotes(
+      plan, beat, [&](uint8_t pitch) { offs->keys[count++] = pitch; },
+      [&](uint8_t pitch, uint8_t velocity) {
+        if (open) PutNoteEvent(&run, plan.onStatus, pitch, velocity);
+      });
+  offs->count = count;
+  if (open) CloseNoteEventRun(writer, run);
 }
 
-// One track through the measure: BeatStep at its boundary ticks (ticksLeft
-// 0) and a plain count down in between, with what BeatStep looks up at every
-// boundary worked out once: the note plan, the beat's plain position for the
-// triplet feel, and the note-offs of the sounding beat, kept from its start.
-// When feedsConductor, chunk 0's delta is brought to each boundary's tick,
-// for the track's tempo changes.
-void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const TrackMeasure* cell,
-               bool feedsConductor) {
-  Track* t = &walk->context->song->tracks[track];
+void EndBeat(const NotePlan& plan, const NoteOffs& offs, ChunkWriter* writer) {
+  if (offs.count == 0) return;
+  NoteEventRun run;
+  if (!OpenNoteEventRun(writer, kSlotCount, &run)) return;
+  for (uint32_t i = 0; i < offs.count; ++i) {
+    PutNoteEvent(&run, plan.offStatus, offs.keys[i], kNoteOffVelocity);
+  }
+  CloseNoteEventRun(writer, run);
+}
+
+void HoldTempoChange(ClassicWalk* walk, uint32_t tick, uint32_t track, uint32_t tempo) {
+  if (walk->tempoChangeCount == walk->tempoChangeCapacity) {
+    // At most a measure's beats of every track: far fewer than fit in memory.
+    uint32_t capacity = walk->tempoChangeCapacity != 0 ? 2 * walk->tempoChangeCapacity : 16;
+    void* grown = capacity <= SIZE_MAX / sizeof(TempoChange)
+                      ? realloc(walk->tempoChanges, size_t{capacity} * sizeof(TempoChange))
+                      : nullptr;
+    if (grown == nullptr) {
+      walk->outOfMemory = true;
+      return;
+    }
+    walk->tempoChanges = static_cast<TempoChange*>(grown);
+    walk->tempoChangeCapacity = capacity;
+  }
+  walk->tempoChanges[walk->tempoChangeCount++] = {tick, track, SetTempoValue(tempo)};
+}
+
+// A beat with a mix-table change: its events come after the note-offs and
+// before the note-ons; its tempo is held for chunk 0. Kept out of line,
+// away from the usual boundary.
+[[gnu::noinline]] void StartMixingBeat(ClassicWalk* walk, uint32_t track, uint32_t tick,
+                                       const NotePlan& plan, const Beat* beat,
+                                       const NoteOffs& ending, NoteOffs* offs,
+                                       ChunkWriter* writer) {
+  EndBeat(plan, ending, writer);
+  const MixTableChange* mix = beat->mixTable;
+  // Tempo 0 or below (other than -1, no change) has no meaning: no event.
+  if (mix->tempo > 0) HoldTempoChange(walk, tick, track, static_cast<uint32_t>(mix->tempo));
+  ChannelPair pair = TrackChannelPair(&walk->song->tracks[track]);
+  // Any negative instrument byte is 128 or more as a program: only -1 means
+  // no change, and the others send nothing either.
+  if (mix->instrument >= 0) {
+    for (uint32_t i = 0; i < pair.count; ++i) {
+      WriteProgramChange(writer, pair.channels[i], static_cast<uint8_t>(mix->instrument));
+    }
+  }
+  if (mix->volume != -1) {
+    uint8_t value = VolumeToController(static_cast<uint8_t>(mix->volume));
+    for (uint32_t i = 0; i < pair.count; ++i) {
+      WriteController(writer, pair.channels[i], kMidiControllerChannelVolume, value);
+    }
+  }
+  StartBeat(plan, beat, kNoNoteOffs, offs, writer);
+}
+
+// One track through the measure: a boundary wherever a beat ends, the
+// ticks in between passed at once. At a boundary the sounding beat's notes
+// end and the next beat starts; once the cell has no beat left, or a beat
+// of length 0 has started, the track is idle until the bar line, where the
+// last started beat's notes end again (the measure close).
+void WalkTrack(ClassicWalk* walk, uint32_t track, const TrackMeasure* cell, uint32_t ticks) {
+  const NotePlan& plan = walk->plans[track];
+  // A copy, so that the bytes written cannot be taken to change its fields.
+  ChunkWriter writer = walk->writers[track + 1];
   const Beat* beats = cell != nullptr ? cell->beats : nullptr;
   uint32_t beatCount = cell != nullptr ? cell->beatCount : 0;
-  uint32_t perSixtyFourth = walk->perSixtyFourth;
-  uint8_t tripletFeel = walk->tripletFeel;
-  NoteRunWriter writer;
-  OpenNoteRuns(&writer, plan.chunk, plan.room);
-  BeatNotes notes[2];
-  BeatNotes* sounding = &notes[0];  // the last started beat's
-  BeatNotes* starting = &notes[1];
-  sounding->offs.count = 0;
-  uint32_t lastTick = walk->ticks - 1;
+  uint32_t perSixtyFourth = walk->ticksPerSixtyFourth;
+  uint8_t tripletFeel = walk->song->tripletFeel;
+  NoteOffs offs[2];
+  NoteOffs* sounding = &offs[0];  // the last started beat's
+  NoteOffs* starting = &offs[1];
+  sounding->count = 0;
+  uint32_t lastTick = ticks - 1;
   uint32_t at = 0;  // tick of the boundary
   uint32_t chunkAt = 0;
   uint32_t next = 0;
-  uint32_t position = 0;
-  int32_t left = -1;  // ticksLeft after the boundary's step
+  uint32_t position = 0;  // plain sixty-fourths before beat next, for the triplet feel
+  int32_t left = -1;      // ticks the started beat has left after its first
   for (;;) {
     writer.pendingDelta += at - chunkAt;
     chunkAt = at;
-    if (feedsConductor) {
-      AdvanceTicks(walk->conductor, at - walk->conductorAt);
-      walk->conductorAt = at;
-    }
     if (next == beatCount) {
-      // Nothing left to start: the last beat ends, the track falls idle.
-      AppendNoteRuns(&writer, sounding->offs, kNoNotes);
+      EndBeat(plan, *sounding, &writer);
       left = -1;
       break;
     }
@@ -118,14 +124,13 @@ void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const Tr
     uint32_t plain = PlainLength(beat);
     left = BeatLengthAt(beat, plain, position, perSixtyFourth, tripletFeel) - 1;
     position += plain;
-    bool mixes = (beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr;
-    if (!mixes && HasBoundaryRoom(writer)) {
-      StartBeatInRoom(plan, beat, sounding->offs, &starting->offs, &writer);
+    if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
+      StartMixingBeat(walk, track, at, plan, beat, *sounding, starting, &writer);
     } else {
-      StartBeatSlowly(*walk->context, track, plan, beat, sounding->offs, starting, &writer);
+      StartBeat(plan, beat, *sounding, starting, &writer);
     }
     ++next;
-    BeatNotes* ended = sounding;
+    NoteOffs* ended = sounding;
     sounding = starting;
     starting = ended;
     // A negative count never reaches 0 again in this measure, nor one that
@@ -133,38 +138,48 @@ void WalkTrack(MeasureWalk* walk, uint32_t track, const NotePlan& plan, const Tr
     if (left < 0 || static_cast<uint32_t>(left) >= lastTick - at) break;
     at += static_cast<uint32_t>(left) + 1;
   }
-  // The ticks after the last step count down, the last one included.
-  t->nextBeat = static_cast<int32_t>(next);
-  t->ticksLeft = left - static_cast<int32_t>(lastTick - at);
-  writer.pendingDelta += walk->ticks - chunkAt;
-  // The measure close: the last started beat's notes end on the bar line.
-  AppendNoteRuns(&writer, sounding->offs, kNoNotes);
-  CloseNoteRuns(&writer);
+  // The ticks after the last boundary count down, the last one included.
+  walk->cursors[track] = {static_cast<int32_t>(next), left - static_cast<int32_t>(lastTick - at)};
+  writer.pendingDelta += ticks - chunkAt;
+  EndBeat(plan, *sounding, &writer);
+  walk->writers[track + 1] = writer;
+}
+
+// The measure's tempo changes on chunk 0, each at its tick.
+void WriteTempoChanges(ClassicWalk* walk, uint32_t ticks) {
+  ChunkWriter* conductor = &walk->writers[0];
+  TempoChange* changes = walk->tempoChanges;
+  uint32_t count = walk->tempoChangeCount;
+  // Tracks are walked in order, each in tick order, so the changes are out
+  // of order only when several tracks have some. No two share both tick and
+  // track: a track starts at most one beat a tick.
+  std::sort(changes, changes + count, [](const TempoChange& a, const TempoChange& b) {
+    return a.tick != b.tick ? a.tick < b.tick : a.track < b.track;
+  });
+  uint32_t at = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    conductor->pendingDelta += changes[i].tick - at;
+    at = changes[i].tick;
+    WriteSetTempo(conductor, changes[i].microseconds);
+  }
+  conductor->pendingDelta += ticks - at;
+  walk->tempoChangeCount = 0;
 }
 
 }  // namespace
 
-void WalkTracksApart(const ConvertContext& context, uint32_t measure, uint32_t ticks,
-                     uint32_t tempoTrack) {
-  const FileStruct* song = context.song;
-  MeasureWalk walk = {&context, ticks, context.ticksPerSixtyFourth, song->tripletFeel,
-                      &context.file->tracks[0], 0};
-  // The row as MeasureCell finds it: a cell without beats is no cell.
+void WalkMeasureTracks(ClassicWalk* walk, uint32_t measure, uint32_t ticks) {
+  const FileStruct* song = walk->song;
+  // The row looked up once, as MeasureCell finds it: a cell without beats is
+  // no cell.
   const TrackMeasure* row =
       song->measures != nullptr && measure < song->measureCount ? song->measures[measure] : nullptr;
   for (uint32_t track = 0; track < song->trackCount; ++track) {
     const TrackMeasure* cell = row != nullptr ? &row[track] : nullptr;
     if (cell != nullptr && cell->beats == nullptr) cell = nullptr;
-    NotePlan own;
-    const NotePlan* plan = &own;
-    if (context.plans != nullptr) {
-      plan = &context.plans[track];
-    } else {
-      PlanNotes(context, track, &own);
-    }
-    WalkTrack(&walk, track, *plan, cell, track == tempoTrack);
+    WalkTrack(walk, track, cell, ticks);
   }
-  AdvanceTicks(walk.conductor, ticks - walk.conductorAt);
+  WriteTempoChanges(walk, ticks);
 }
 
 }  // namespace Tolvenar

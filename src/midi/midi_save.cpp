@@ -1,5 +1,7 @@
 // Writing a MIDI file record to a caller's stdio stream, byte for byte the
 // same as the memory buffer.
+#include <cstdio>
+
 #include "midi/midi_internal.h"
 
 namespace Tolvenar {
@@ -16,18 +18,14 @@ int WriteU32(FILE* stream, uint32_t value) {
   return WriteExactly(stream, bytes, 4);
 }
 
-int WriteU16(FILE* stream, uint16_t value) { return WriteSwappedShorts(&value, 1, stream) == 1; }
+// A 16-bit field high byte first, in one two-byte write.
+int WriteSwappedShort(FILE* stream, uint16_t value) {
+  uint8_t bytes[2];
+  WriteU16BE(bytes, value);
+  return WriteExactly(stream, bytes, 2);
+}
 
 }  // namespace
-
-size_t WriteSwappedShorts(const uint16_t* values, size_t count, FILE* stream) {
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t bytes[2];
-    WriteU16BE(bytes, values[i]);
-    if (!WriteExactly(stream, bytes, 2)) return i;
-  }
-  return count;
-}
 
 int SaveMidiTrackChunk(const MidiTrackChunk* chunk, FILE* stream) {
   if (!chunk->data && chunk->length != 0) return 0;  // claims bytes it does not hold
@@ -40,9 +38,9 @@ int SaveMidiTrackChunk(const MidiTrackChunk* chunk, FILE* stream) {
 int SaveMidiFileStruct(const MidiFileStruct* file, FILE* stream) {
   if (!WriteExactly(stream, file->id, 4)) return 0;
   if (!WriteU32(stream, file->headerLength)) return 0;
-  if (!WriteU16(stream, file->format)) return 0;
-  if (!WriteU16(stream, file->trackCount)) return 0;
-  if (!WriteU16(stream, file->division)) return 0;
+  if (!WriteSwappedShort(stream, file->format)) return 0;
+  if (!WriteSwappedShort(stream, file->trackCount)) return 0;
+  if (!WriteSwappedShort(stream, file->division)) return 0;
   if (!file->tracks) return 1;
   for (uint32_t i = 0; i < file->trackCount; ++i) {
     if (!SaveMidiTrackChunk(&file->tracks[i], stream)) return 0;

@@ -10,6 +10,8 @@ namespace orlix_test {
 void FailAllocationNumber(long n);
 // Allocation calls counted since the last FailAllocationNumber.
 long AllocationCalls();
+// Bytes those calls asked for, a reallocation counted at its new size.
+long long AllocationBytes();
 // 1 once the chosen allocation has been refused.
 bool AllocationFailed();
 

@@ -1,0 +1,170 @@
+// The rules by which a song's records become MIDI values, shared by every
+// walk over a song: beat lengths, the tempo and volume rules, the channel
+// pair and the cell lookup. Free functions over the song records; no walk
+// state.
+#ifndef ORLIX_CONVERT_SONG_RULES_H
+#define ORLIX_CONVERT_SONG_RULES_H
+
+#include <cstdint>
+
+#include "orlix/tolvenar.h"
+
+namespace Tolvenar {
+
+// ---------------------------------------------------------------- beat lengths
+
+constexpr int8_t kLongestDuration = -2;  // whole note
+constexpr int8_t kShortestDuration = 4;  // sixty-fourth
+constexpr int8_t kSwungDuration = 1;     // the eighth that triplet feel swings
+
+// A duration outside -2..4 has no note value: it is clamped into the range
+// for both lengths, so a beat never gets a negative or huge shift.
+constexpr int ClampDuration(int duration) {
+  if (duration < kLongestDuration) return kLongestDuration;
+  if (duration > kShortestDuration) return kShortestDuration;
+  return duration;
+}
+
+// PlainLength by the duration's byte, looked up for every beat of a walk.
+struct PlainLengthTable {
+  uint8_t byDuration[256];
+};
+
+constexpr PlainLengthTable MakePlainLengthTable() {
+  PlainLengthTable table = {};
+  for (int value = 0; value < 256; ++value) {
+    int duration = value < 128 ? value : value - 256;  // the byte as int8_t
+    table.byDuration[value] = static_cast<uint8_t>(1u << (4 - ClampDuration(duration)));
+  }
+  return table;
+}
+
+inline constexpr PlainLengthTable kPlainLengths = MakePlainLengthTable();
+
+// 2^(4 - duration) sixty-fourths, ignoring dot, tuplet and triplet feel.
+inline uint32_t PlainLength(const Beat* beat) {
+  return kPlainLengths.byDuration[static_cast<uint8_t>(beat->duration)];
+}
+
+// Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel.
+int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
+                   uint8_t tripletFeel);
+// The same for a beat whose predecessors in the cell have plain lengths
+// summing to position (only its value modulo 16 counts, so it may wrap).
+int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
+                         uint8_t tripletFeel);
+// BeatLength for a walk that carries the position along; plain is the
+// beat's own PlainLength.
+inline int32_t BeatLengthAt(const Beat* beat, uint32_t plain, uint32_t position,
+                            uint32_t ticksPerSixtyFourth, uint8_t tripletFeel) {
+  // Most beats are neither dotted, tuplets nor swung eighths.
+  bool shaped = (beat->flags & (kBeatDotted | kBeatTuplet)) != 0 ||
+                (tripletFeel == 1 && beat->duration == kSwungDuration);
+  if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, tripletFeel);
+  // At most 255 x 64 ticks.
+  return static_cast<int32_t>(ticksPerSixtyFourth * plain);
+}
+
+// ---------------------------------------------------------------- measures
+
+// The cell of one track in one measure, or null when the song lacks it or
+// it has no beats array.
+inline const TrackMeasure* MeasureCell(const FileStruct* song, uint32_t measure, uint32_t track) {
+  if (song->measures == nullptr || measure >= song->measureCount || track >= song->trackCount ||
+      song->measures[measure] == nullptr) {
+    return nullptr;
+  }
+  const TrackMeasure* cell = &song->measures[measure][track];
+  return cell->beats != nullptr ? cell : nullptr;
+}
+
+// A denominator of 0 (none set yet, or a header storing 0) has no meaning:
+// the measure is timed and announced as if it were 4.
+inline uint8_t EffectiveDenominator(uint8_t denominator) { return denominator != 0 ? denominator : 4; }
+
+// Sixty-fourths in a measure of the time signature; at most 255 x 64.
+inline uint32_t MeasureSixtyFourths(uint8_t numerator, uint8_t denominator) {
+  return numerator * 64u / EffectiveDenominator(denominator);
+}
+
+// ---------------------------------------------------------------- tempo
+
+// The largest value a set-tempo event can carry (24 bits).
+constexpr uint32_t kMaxSetTempo = 0xFFFFFF;
+// What a song without a tempo (0) starts at: 120 per minute.
+constexpr uint32_t kDefaultTempoMicroseconds = 500000;
+
+// 60 / tempo x 1,000,000 with both steps rounded to a 64-bit significand,
+// truncated; 0 for tempo 0.
+uint32_t TempoToMicroseconds(uint32_t tempo);
+
+// The set-tempo value for a tempo of at least 1: tempos 1..3 exceed the
+// event's 24 bits and get the slowest tempo it holds rather than a wrapped,
+// much faster one.
+inline uint32_t SetTempoValue(uint32_t tempo) {
+  uint32_t microseconds = TempoToMicroseconds(tempo);
+  return microseconds > kMaxSetTempo ? kMaxSetTempo : microseconds;
+}
+
+// ---------------------------------------------------------------- channels
+
+constexpr int32_t kPortCount = 4;
+constexpr int32_t kChannelCount = 16;
+
+// Song volume byte (0..16) to a controller 7 value (0..127).
+uint8_t VolumeToController(uint8_t volume);
+
+// 1 when the 1-based number lies in 1..limit.
+inline bool IsValidOneBased(int32_t number, int32_t limit) { return number >= 1 && number <= limit; }
+
+// The track's entry of the channel table, or null when its port or main
+// channel lies outside the table.
+const MidiChannel* TrackChannelEntry(const FileStruct* song, const Track* track);
+
+// The 0-based channels a track's program and volume events go to: its main
+// channel and, when it differs, its effects channel. A channel outside 1..16
+// is left out, so no status byte is ever corrupted.
+struct ChannelPair {
+  uint8_t channels[2];
+  uint32_t count;
+};
+ChannelPair TrackChannelPair(const Track* track);
+
+// ---------------------------------------------------------------- notes
+
+constexpr uint32_t kSlotCount = 7;
+constexpr uint8_t kNotePlayable = 0x20;  // type and fret present
+constexpr uint8_t kNoteDynamic = 0x10;
+constexpr uint8_t kNoteTypeNormal = 1;
+constexpr uint8_t kNoteOffVelocity = 80;
+constexpr uint8_t kDefaultVelocity = 95;
+
+// Empty beats (status 0) and rests (status 2) send no notes.
+inline bool IsSounding(const Beat* beat) {
+  return (beat->flags & kBeatStatus) == 0 || (beat->status != 0 && beat->status != 2);
+}
+
+// Note-on velocity by dynamic: d x 16 - 1 for 1..8. A dynamic outside 1..8
+// would give no valid velocity: it gets the default.
+struct VelocityTable {
+  uint8_t byDynamic[256];
+};
+
+constexpr VelocityTable MakeVelocityTable() {
+  VelocityTable table = {};
+  for (uint32_t dynamic = 0; dynamic < 256; ++dynamic) {
+    bool valid = dynamic >= 1 && dynamic <= 8;
+    table.byDynamic[dynamic] = static_cast<uint8_t>(valid ? dynamic * 16 - 1 : kDefaultVelocity);
+  }
+  return table;
+}
+
+inline constexpr VelocityTable kVelocities = MakeVelocityTable();
+
+inline uint8_t VelocityOf(const Note* note) {
+  return (note->flags & kNoteDynamic) != 0 ? kVelocities.byDynamic[note->dynamic] : kDefaultVelocity;
+}
+
+}  // namespace Tolvenar
+
+#endif
