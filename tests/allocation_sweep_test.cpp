@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/classic_conversion.h"
@@ -265,6 +266,83 @@ TEST_P(AllocationSweep, RefusedFileBufferLeavesTheRecordIntact) {
   DestroyMidiBuffer(buffer);
   FreeMidiFileStruct(&midi);
   FreeFileStruct(&song);
+}
+
+// The handle path, from memory and from a stream: a refused allocation
+// fails the open as out of memory (nothing left allocated, which the
+// sanitizer build checks), or costs only a lyrics line; an opened song
+// holds LoadFileStruct's records.
+TEST_P(AllocationSweep, HandleOpensWholeOrFailsAsOutOfMemory) {
+  Bytes bytes = Song();
+  MemoryStream in(bytes);
+  FileStruct reference;
+  ASSERT_EQ(1, LoadFileStruct(&reference, in.get()));
+  for (bool fromStream : {false, true}) {
+    long failures = 0;
+    long runs = SweepAllocationFailures(
+        [&] {
+          ORLIX_Error error;
+          rewind(in.get());
+          ORLIX_Song* song = fromStream ? ORLIX_OpenStream(in.get(), &error)
+                                        : ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error);
+          return std::make_pair(song, error);
+        },
+        [&](const std::pair<ORLIX_Song*, ORLIX_Error>& opened, bool refused) {
+          ORLIX_Song* song = opened.first;
+          if (!song) {
+            ++failures;
+            EXPECT_TRUE(refused);
+            EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, opened.second.kind);
+            EXPECT_LE(opened.second.offset, static_cast<long long>(bytes.size()));
+            return;
+          }
+          const FileStruct* records = ORLIX_GetSong(song);
+          if (refused && MissingLyricsLines(*records) == MissingLyricsLines(reference) + 1) {
+            EXPECT_EQ(reference.measureCount, records->measureCount);
+          } else {
+            EXPECT_TRUE(SameSong(reference, *records));
+          }
+          ORLIX_Close(song);
+        });
+    EXPECT_GT(failures, 1) << (fromStream ? "stream" : "memory");
+    EXPECT_LT(runs, 40) << "a handle's records come from a few blocks";
+  }
+  FreeFileStruct(&reference);
+}
+
+// The handle's conversion: a refused allocation gives no buffer and says
+// so, or the buffer is a valid MIDI file.
+TEST_P(AllocationSweep, HandleConversionYieldsAValidFileOrOutOfMemory) {
+  Bytes bytes = Song();
+  ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
+  ASSERT_NE(nullptr, song);
+  struct Conversion {
+    int result;
+    unsigned char* buffer;
+    size_t size;
+    ORLIX_Error error;
+  };
+  long refusals = 0;
+  long runs = SweepAllocationFailures(
+      [&] {
+        Conversion c = {0, nullptr, 0, {}};
+        c.result = ORLIX_ToMidi(song, nullptr, &c.buffer, &c.size, &c.error);
+        return c;
+      },
+      [&](const Conversion& c, bool) {
+        if (c.result == 0) {
+          ++refusals;
+          EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, c.error.kind);
+          EXPECT_EQ(nullptr, c.buffer);
+          EXPECT_EQ(0u, c.size);
+        } else {
+          EXPECT_EQ("", ValidateMidiFile(c.buffer, c.size));
+          ORLIX_DestroyMidiBuffer(c.buffer);
+        }
+      });
+  ORLIX_Close(song);
+  EXPECT_GT(refusals, 2);
+  EXPECT_GT(runs, refusals);
 }
 
 // A lyrics line longer than what is left of the file, whose allocation is

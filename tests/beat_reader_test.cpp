@@ -10,6 +10,7 @@
 #include "song/song_internal.h"
 #include "support/beat_builder.h"
 #include "support/byte_builder.h"
+#include "support/record_reading.h"
 #include "support/failing_alloc.h"
 
 using namespace Tolvenar;

@@ -1,6 +1,8 @@
 // Real song files from other projects' test suites (read in place, never
-// copied here): every version 4 song loads whole, every version 3 file is
-// refused, and every cut of a version 4 song fails cleanly.
+// copied here): every version 4 song loads whole and opens as a handle from
+// memory, a file and a stream into the same records, every version 3 file
+// is refused, and every cut of a version 4 song fails cleanly, the handle
+// saying where.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "orlix/orlix.h"
 #include "support/song_checks.h"
+#include "support/song_file.h"
 
 using namespace Tolvenar;
 using namespace orlix_test;
@@ -68,6 +72,57 @@ TEST(Corpus, EveryVersion4SongLoads) {
   }
 }
 
+// The classic export of a song read by LoadFileStruct, as the flat
+// interface makes it.
+std::vector<uint8_t> ClassicExport(FileStruct* song) {
+  MidiFileStruct midi;
+  EXPECT_EQ(1, InitMidiFileStruct(&midi, song->trackCount + 1, 480));
+  ToMidi(song, &midi, 30);
+  Byte* buffer = nullptr;
+  uint32_t size = CreateMidiBuffer(&midi, &buffer);
+  std::vector<uint8_t> bytes(buffer, buffer + size);
+  DestroyMidiBuffer(buffer);
+  FreeMidiFileStruct(&midi);
+  return bytes;
+}
+
+// From memory, from a path, and from a stream that starts after some other
+// bytes: the same records as LoadFileStruct, the stream left just after the
+// song, and the conversion's bytes those of the classic export.
+TEST(Corpus, EveryVersion4SongOpensAsAHandleFromEverySource) {
+  std::vector<std::string> songs = CorpusFiles("gp4", ".gp4");
+  if (songs.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  for (const std::string& path : songs) {
+    Bytes bytes = ReadWhole(path);
+    MemoryStream in(bytes);
+    FileStruct reference;
+    ASSERT_EQ(1, LoadFileStruct(&reference, in.get())) << path;
+    std::vector<uint8_t> midi = ClassicExport(&reference);
+
+    Bytes placed = Bytes().text("before").append(bytes);
+    MemoryStream stream(placed);
+    ASSERT_EQ(0, fseek(stream.get(), 6, SEEK_SET));
+    ORLIX_Error error;
+    ORLIX_Song* opened[] = {ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error),
+                            ORLIX_OpenFile(path.c_str(), &error), ORLIX_OpenStream(stream.get(), &error)};
+    EXPECT_EQ(6 + in.position(), stream.position()) << path;
+    for (ORLIX_Song* song : opened) {
+      ASSERT_NE(nullptr, song) << path << ": " << error.message;
+      EXPECT_EQ(4, ORLIX_GetFormat(song));
+      EXPECT_TRUE(SameSong(reference, *ORLIX_GetSong(song))) << path;
+      unsigned char* buffer = nullptr;
+      size_t size = 0;
+      ASSERT_EQ(1, ORLIX_ToMidi(song, nullptr, &buffer, &size, &error)) << path << ": " << error.message;
+      EXPECT_EQ(ORLIX_ERROR_NONE, error.kind);
+      EXPECT_TRUE(std::vector<uint8_t>(buffer, buffer + size) == midi) << path;
+      ORLIX_DestroyMidiBuffer(buffer);
+      ORLIX_Close(song);
+    }
+    FreeFileStruct(&reference);
+  }
+  EXPECT_EQ(nullptr, theFileStruct) << "the handles leave the flat interface's slot alone";
+}
+
 TEST(Corpus, EveryVersion3FileIsRefused) {
   std::vector<std::string> files = CorpusFiles("gp3", ".gp3");
   if (files.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
@@ -77,46 +132,6 @@ TEST(Corpus, EveryVersion3FileIsRefused) {
     EXPECT_EQ(0, LoadFileStruct(&song, in.get())) << path;
     EXPECT_TRUE(HoldsNoPointer(song)) << path;
   }
-}
-
-bool SameCurve(const BendCurve* a, const BendCurve* b) {
-  if (!a || !b) return !a && !b;
-  return a->type == b->type && a->value == b->value && a->pointCount == b->pointCount &&
-         std::memcmp(a->points, b->points, a->pointCount * sizeof(BendPoint)) == 0;
-}
-
-bool SameBeat(const Beat& a, const Beat& b) {
-  if (a.flags != b.flags || a.status != b.status || a.duration != b.duration || a.tuplet != b.tuplet ||
-      a.strings != b.strings)
-    return false;
-  if (!a.chord != !b.chord || !a.text != !b.text || !a.effects != !b.effects || !a.mixTable != !b.mixTable)
-    return false;
-  if (a.chord && (std::memcmp(a.chord, b.chord, offsetof(ChordDiagram, name)) != 0 ||
-                  std::strcmp(a.chord->name, b.chord->name) != 0 ||
-                  std::memcmp(&a.chord->reserved2, &b.chord->reserved2,
-                              sizeof(ChordDiagram) - offsetof(ChordDiagram, reserved2)) != 0))
-    return false;
-  if (a.text && std::strcmp(a.text, b.text) != 0) return false;
-  if (a.effects && (a.effects->flags1 != b.effects->flags1 || a.effects->flags2 != b.effects->flags2 ||
-                    a.effects->tapSlapPop != b.effects->tapSlapPop ||
-                    std::memcmp(a.effects->stroke, b.effects->stroke, 2) != 0 ||
-                    a.effects->pickStroke != b.effects->pickStroke ||
-                    !SameCurve(a.effects->tremoloBar, b.effects->tremoloBar)))
-    return false;
-  if (a.mixTable && std::memcmp(a.mixTable, b.mixTable, sizeof(MixTableChange)) != 0) return false;
-  for (int s = 0; s < 7; ++s) {
-    const Note& x = a.notes[s];
-    const Note& y = b.notes[s];
-    if (std::memcmp(&x, &y, offsetof(Note, effects)) != 0 || !x.effects != !y.effects) return false;
-    if (!x.effects) continue;
-    const NoteEffects& e = *x.effects;
-    const NoteEffects& f = *y.effects;
-    if (e.flags1 != f.flags1 || e.flags2 != f.flags2 || std::memcmp(e.grace, f.grace, 4) != 0 ||
-        e.tremoloPicking != f.tremoloPicking || e.slide != f.slide || e.harmonic != f.harmonic ||
-        std::memcmp(e.trill, f.trill, 2) != 0 || !SameCurve(e.bend, f.bend))
-      return false;
-  }
-  return true;
 }
 
 // The grid is read straight from the stream's buffer while it holds enough
@@ -172,6 +187,12 @@ TEST(Corpus, EveryCutOfEveryVersion4SongFailsCleanly) {
       fclose(stream);
       ASSERT_EQ(0, loaded) << path << " cut at " << length;
       ASSERT_TRUE(HoldsNoPointer(song)) << path << " cut at " << length;
+      ORLIX_Error error;
+      ASSERT_EQ(nullptr, ORLIX_OpenMemory(bytes.data.data(), length, &error)) << path << " cut at " << length;
+      ASSERT_EQ(ORLIX_ERROR_TRUNCATED, error.kind) << path << " cut at " << length;
+      ASSERT_LE(error.offset, static_cast<long long>(length)) << path;
+      ASSERT_EQ("file ends early at byte " + std::to_string(error.offset) + " of " + std::to_string(length),
+                error.message);
     }
   }
 }

@@ -9,6 +9,7 @@
 #include "orlix/tolvenar.h"
 #include "song/song_internal.h"
 #include "support/byte_builder.h"
+#include "support/record_reading.h"
 #include "support/song_checks.h"
 
 using namespace Tolvenar;

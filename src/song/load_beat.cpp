@@ -1,39 +1,23 @@
 // Reader of one beat: its header fields, attachments and notes.
-#include <cstdlib>
 #include <cstring>
 
 #include "song/load_note.h"
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
 
-// Each attachment is read completely before it is attached, so a failure
-// leaves only finished attachments for FreeBeat to release.
-static int ReadBeatAttachments(Beat* beat, FILE* stream) {
-  if (beat->flags & kBeatChord) {
-    beat->chord = LoadChordDiagram(stream);
-    if (!beat->chord) return 0;
-  }
-  if (beat->flags & kBeatText) {
-    beat->text = ReadIntByteString(stream);
-    if (!beat->text) return 0;
-  }
-  if (beat->flags & kBeatEffects) {
-    beat->effects = LoadBeatEffects(stream);
-    if (!beat->effects) return 0;
-  }
-  if (beat->flags & kBeatMixTable) {
-    beat->mixTable = LoadMixTableChange(stream);
-    if (!beat->mixTable) return 0;
-  }
+static int ReadBeatAttachments(Beat* beat, SongReader* in) {
+  if ((beat->flags & kBeatChord) && !LoadChordDiagram(&beat->chord, in)) return 0;
+  if ((beat->flags & kBeatText) && !ReadIntByteString(in, &beat->text)) return 0;
+  if ((beat->flags & kBeatEffects) && !LoadBeatEffects(&beat->effects, in)) return 0;
+  if ((beat->flags & kBeatMixTable) && !LoadMixTableChange(&beat->mixTable, in)) return 0;
   return 1;
 }
 
 // Reads the notes that beat->strings announces into the beat's zeroed
 // slots. Mask bit 0x40 is slot 0 (highest string), 0x01 slot 6; 0x80 reads
 // nothing. Only the set bits are visited, highest first.
-static inline int LoadBeatNotes(Beat* beat, ByteCursor* in) {
+static inline int LoadBeatNotes(Beat* beat, SongReader* in) {
   unsigned mask = beat->strings & 0x7Fu;
   while (mask != 0) {
     int bit = 31 - __builtin_clz(mask);
@@ -46,11 +30,11 @@ static inline int LoadBeatNotes(Beat* beat, ByteCursor* in) {
 // The longest run of fixed beat fields: flags, status, duration, tuplet.
 constexpr size_t kBeatHeadMaxBytes = 7;
 
-static int ReadBeatFields(Beat* beat, ByteCursor* in) {
+static int ReadBeatFields(Beat* beat, SongReader* in) {
   uint8_t flags;
   const uint8_t* field;
   if (static_cast<size_t>(in->end - in->at) >= kBeatHeadMaxBytes) {
-    // The common case: flags and fields in the buffer, one bounds test.
+    // The common case: flags and fields in the window, one bounds test.
     flags = in->at[0];
     field = in->at + 1;
     in->at = field + ((flags & kBeatStatus) ? 1 : 0) + 1 + ((flags & kBeatTuplet) ? 4 : 0);
@@ -66,13 +50,8 @@ static int ReadBeatFields(Beat* beat, ByteCursor* in) {
   if (flags & kBeatStatus) beat->status = *field++;
   beat->duration = static_cast<int8_t>(*field++);
   if (flags & kBeatTuplet) beat->tuplet = static_cast<int32_t>(DecodeU32LE(field));
-  if (flags & (kBeatChord | kBeatText | kBeatEffects | kBeatMixTable)) {
-    // The attachment readers work on the stream itself.
-    ReturnBuffer(in);
-    int attached = ReadBeatAttachments(beat, in->stream);
-    BorrowBuffer(in);
-    if (!attached) return 0;
-  }
+  if ((flags & (kBeatChord | kBeatText | kBeatEffects | kBeatMixTable)) && !ReadBeatAttachments(beat, in))
+    return 0;
   if (!TakeBytes(in, 1, &field)) return 0;
   beat->strings = *field;
   // The slots are still zero from LoadBeat.
@@ -83,27 +62,17 @@ static int ReadBeatFields(Beat* beat, ByteCursor* in) {
 // turns an assignment of Beat{} into a string instruction with a slow start.
 static const Beat kEmptyBeat{};
 
-static inline int LoadBeat(Beat* beat, ByteCursor* in) {
+static inline int LoadBeatInline(Beat* beat, SongReader* in) {
   memcpy(beat, &kEmptyBeat, sizeof *beat);
-  if (!ReadBeatFields(beat, in)) {
-    FreeBeat(beat);
-    return 0;
-  }
-  return 1;
+  return ReadBeatFields(beat, in);
 }
 
-uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in) {
+uint32_t LoadBeats(Beat* beats, uint32_t count, SongReader* in) {
   for (uint32_t b = 0; b < count; ++b)
-    if (!LoadBeat(&beats[b], in)) return b;
+    if (!LoadBeatInline(&beats[b], in)) return b;
   return count;
 }
 
-int LoadBeat(Beat* beat, FILE* stream) {
-  ByteCursor in;
-  OpenCursor(&in, stream);
-  int loaded = LoadBeat(beat, &in);
-  ReturnBuffer(&in);
-  return loaded;
-}
+int LoadBeat(Beat* beat, SongReader* in) { return LoadBeatInline(beat, in); }
 
 }  // namespace Tolvenar

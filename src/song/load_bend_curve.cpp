@@ -1,33 +1,23 @@
 // Reader of a bend curve: type, value, point count, then 9-byte points.
-#include <cstdlib>
-
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
 
 static_assert(sizeof(BendPoint) == kBendPointBytes, "points are read in file layout");
 
-BendCurve* LoadBendCurve(FILE* stream) {
-  BendCurve* curve = static_cast<BendCurve*>(calloc(1, sizeof(BendCurve)));
-  if (!curve) return nullptr;
-  if (!ReadU8(stream, &curve->type) || !ReadI32LE(stream, &curve->value) ||
-      !ReadU32LE(stream, &curve->pointCount)) {
-    FreeBendCurve(&curve);
-    return nullptr;
-  }
-  // A count the rest of the stream cannot back would fail at the read;
+int LoadBendCurve(BendCurve** slot, SongReader* in) {
+  BendCurve* curve = static_cast<BendCurve*>(NewRecord(in, sizeof(BendCurve)));
+  if (!curve) return 0;
+  *slot = curve;
+  if (!ReadU8(in, &curve->type) || !ReadI32LE(in, &curve->value) || !ReadU32LE(in, &curve->pointCount))
+    return 0;
+  // A count the rest of the input cannot back would fail at the read;
   // fail before allocating for it.
-  if (!StreamCanHold(stream, curve->pointCount, kBendPointBytes)) {
-    FreeBendCurve(&curve);
-    return nullptr;
-  }
-  curve->points = static_cast<BendPoint*>(AllocArray(curve->pointCount, sizeof(BendPoint)));
+  if (!InputCanHold(in, curve->pointCount, kBendPointBytes)) return 0;
+  curve->points = static_cast<BendPoint*>(NewArray(in, curve->pointCount, sizeof(BendPoint)));
   if (!curve->points ||
-      !ReadBytes(stream, curve->points, static_cast<size_t>(curve->pointCount) * kBendPointBytes)) {
-    FreeBendCurve(&curve);
-    return nullptr;
-  }
+      !ReadBytes(in, curve->points, static_cast<size_t>(curve->pointCount) * kBendPointBytes))
+    return 0;
   // The points arrived as file bytes; make their integers native.
   for (uint32_t i = 0; i < curve->pointCount; ++i) {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&curve->points[i]);
@@ -36,7 +26,7 @@ BendCurve* LoadBendCurve(FILE* stream) {
     curve->points[i].position = static_cast<int32_t>(position);
     curve->points[i].value = static_cast<int32_t>(value);
   }
-  return curve;
+  return 1;
 }
 
 }  // namespace Tolvenar

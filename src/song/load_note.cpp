@@ -1,45 +1,30 @@
 // Reader of one note of a beat and of the note's effects.
-#include <cstdlib>
 #include <cstring>
 
 #include "song/load_note.h"
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
 
-NoteEffects* LoadNoteEffects(ByteCursor* in) {
-  // malloc rather than calloc: the record is set in full right here.
-  NoteEffects* effects = static_cast<NoteEffects*>(malloc(sizeof(NoteEffects)));
-  if (!effects) return nullptr;
-  *effects = NoteEffects{};
+int LoadNoteEffects(NoteEffects** slot, SongReader* in) {
+  NoteEffects* effects = static_cast<NoteEffects*>(NewRecord(in, sizeof(NoteEffects)));
+  if (!effects) return 0;
+  // Attached at once: a note whose flag promises effects never stands
+  // without them, and a failure below leaves them to the note's release.
+  *slot = effects;
   const uint8_t* field;
-  if (!TakeBytes(in, 2, &field)) {
-    free(effects);
-    return nullptr;
-  }
+  if (!TakeBytes(in, 2, &field)) return 0;
   const uint8_t flags1 = field[0];
   const uint8_t flags2 = field[1];
   effects->flags1 = flags1;
   effects->flags2 = flags2;
-  if (flags1 & 0x01) {
-    ReturnBuffer(in);
-    effects->bend = LoadBendCurve(in->stream);
-    BorrowBuffer(in);
-    if (!effects->bend) {
-      free(effects);
-      return nullptr;
-    }
-  }
+  if ((flags1 & 0x01) && !LoadBendCurve(&effects->bend, in)) return 0;
   // Grace (4 bytes), tremolo picking, slide, harmonic and trill (2 bytes)
   // follow one another: one take for all that the flags announce.
   size_t size = ((flags1 & 0x10) ? 4 : 0) + ((flags2 & 0x04) ? 1 : 0) + ((flags2 & 0x08) ? 1 : 0) +
                 ((flags2 & 0x10) ? 1 : 0) + ((flags2 & 0x20) ? 2 : 0);
-  if (size == 0) return effects;
-  if (!TakeBytes(in, size, &field)) {
-    FreeNoteEffects(&effects);
-    return nullptr;
-  }
+  if (size == 0) return 1;
+  if (!TakeBytes(in, size, &field)) return 0;
   if (flags1 & 0x10) {
     memcpy(effects->grace, field, sizeof effects->grace);
     field += sizeof effects->grace;
@@ -48,24 +33,12 @@ NoteEffects* LoadNoteEffects(ByteCursor* in) {
   if (flags2 & 0x08) effects->slide = *field++;
   if (flags2 & 0x10) effects->harmonic = *field++;
   if (flags2 & 0x20) memcpy(effects->trill, field, sizeof effects->trill);
-  return effects;
+  return 1;
 }
 
-NoteEffects* LoadNoteEffects(FILE* stream) {
-  ByteCursor in;
-  OpenCursor(&in, stream);
-  NoteEffects* effects = LoadNoteEffects(&in);
-  ReturnBuffer(&in);
-  return effects;
-}
-
-int LoadNote(Note* note, FILE* stream) {
+int LoadNote(Note* note, SongReader* in) {
   *note = Note{};
-  ByteCursor in;
-  OpenCursor(&in, stream);
-  int loaded = ReadNote(note, &in);
-  ReturnBuffer(&in);
-  return loaded;
+  return ReadNote(note, in);
 }
 
 }  // namespace Tolvenar

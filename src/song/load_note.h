@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
@@ -29,8 +28,6 @@ inline constexpr NoteFieldTable kNoteFields;
 // The longest note head: flags and every fixed field.
 constexpr size_t kNoteHeadMaxBytes = 1 + NoteFieldBytes(0xFF);
 
-// A note's effects over the cursor (load_note.cpp); null on failure.
-NoteEffects* LoadNoteEffects(ByteCursor* in);
 
 inline void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* field) {
   if (flags & 0x20) note->type = *field++;
@@ -47,12 +44,12 @@ inline void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* fiel
   }
 }
 
-// The note must be zeroed; on failure it owns nothing.
-inline int ReadNote(Note* note, ByteCursor* in) {
+// The note must be zeroed; on failure its release takes what it owns.
+inline int ReadNote(Note* note, SongReader* in) {
   uint8_t flags;
   const uint8_t* field;
   if (static_cast<size_t>(in->end - in->at) >= kNoteHeadMaxBytes) {
-    // The common case: flags and fields in the buffer, one bounds test.
+    // The common case: flags and fields in the window, one bounds test.
     flags = in->at[0];
     field = in->at + 1;
     in->at = field + kNoteFields.bytes[flags];
@@ -75,9 +72,7 @@ inline int ReadNote(Note* note, ByteCursor* in) {
     ReadNoteFieldsInOrder(note, flags, field);
   }
   if (flags & 0x08) {
-    // A note whose flag promises effects never stands without them.
-    note->effects = LoadNoteEffects(in);
-    if (!note->effects) return 0;
+    if (!LoadNoteEffects(&note->effects, in)) return 0;
   }
   return 1;
 }

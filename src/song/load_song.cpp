@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
@@ -43,81 +42,60 @@ static_assert(sizeof(BendPoint) == 9 && offsetof(BendPoint, value) == 4 &&
 
 namespace {
 
-const char* const kAcceptedVersions[] = {"FICHIER GUITAR PRO v4.00", "FICHIER GUITAR PRO v4.06"};
-// The 24 characters and the terminating NUL.
-constexpr size_t kVersionCompareBytes = 25;
 // The version text has a 30-byte field after its length byte.
-constexpr long kSongInfoOffset = 31;
+constexpr uint64_t kSongInfoOffset = 31;
 constexpr int kLyricsLines = 5;
 
-int IsAcceptedVersion(const char* version) {
-  for (const char* accepted : kAcceptedVersions) {
-    if (strncmp(version, accepted, kVersionCompareBytes) == 0) return 1;
-  }
-  return 0;
-}
-
-int ReadSongInfo(SongInfo* info, FILE* stream) {
+int ReadSongInfo(SongInfo* info, SongReader* in) {
   char** texts[] = {&info->title,  &info->subtitle,  &info->interpret, &info->album,
                     &info->author, &info->copyright, &info->tabAuthor, &info->instructions};
   for (char** text : texts) {
-    *text = ReadIntByteString(stream);
-    if (!*text) return 0;
+    if (!ReadIntByteString(in, text)) return 0;
   }
-  if (!ReadU32LE(stream, &info->noticeLineCount)) return 0;
+  if (!ReadU32LE(in, &info->noticeLineCount)) return 0;
   if (info->noticeLineCount == 0) return 1;
   // A count the rest of the file cannot back would fail at its reads anyway.
-  if (!StreamCanHold(stream, info->noticeLineCount, kMinNoticeLineBytes)) return 0;
-  info->noticeLines = static_cast<char**>(AllocArray(info->noticeLineCount, sizeof(char*)));
+  if (!InputCanHold(in, info->noticeLineCount, kMinNoticeLineBytes)) return 0;
+  info->noticeLines = static_cast<char**>(NewArray(in, info->noticeLineCount, sizeof(char*)));
   if (!info->noticeLines) return 0;
   for (uint32_t i = 0; i < info->noticeLineCount; ++i) {
-    info->noticeLines[i] = ReadIntByteString(stream);
-    if (!info->noticeLines[i]) return 0;
+    if (!ReadIntByteString(in, &info->noticeLines[i])) return 0;
   }
   return 1;
-}
-
-// Consumes n bytes without keeping them; a short read just ends the stream.
-void SkipBytes(FILE* stream, uint32_t n) {
-  uint8_t scratch[256];
-  while (n > 0) {
-    uint32_t chunk = n < sizeof scratch ? n : static_cast<uint32_t>(sizeof scratch);
-    if (!ReadBytes(stream, scratch, chunk)) return;
-    n -= chunk;
-  }
 }
 
 // One lyrics entry. Only a missing starting measure fails; a missing length,
 // allocation or text leaves the line null and reading goes on.
-int ReadLyricsLine(FILE* stream, char** line) {
+int ReadLyricsLine(SongReader* in, char** line) {
   uint32_t startingMeasure;
-  if (!ReadU32LE(stream, &startingMeasure)) return 0;
+  if (!ReadU32LE(in, &startingMeasure)) return 0;
   uint32_t length;
-  if (!ReadU32LE(stream, &length)) return 1;
-  if (!StreamCanHold(stream, length, 1)) {
-    // Same outcome as the short read, without allocating the claimed size.
-    fseek(stream, 0, SEEK_END);
-    return 1;
-  }
-  char* text = static_cast<char*>(AllocArray(static_cast<uint64_t>(length) + 1, 1));
-  if (!text) {
+  int kept = ReadU32LE(in, &length) && InputCanHold(in, length, 1);
+  char* text = kept ? static_cast<char*>(NewArray(in, static_cast<uint64_t>(length) + 1, 1)) : nullptr;
+  if (kept && !text) {
     // The text is still consumed, so what follows is read from its own place.
-    SkipBytes(stream, length);
-    return 1;
+    SkipBytes(in, length);
+  } else if (kept && ReadBytes(in, text, length)) {
+    text[length] = '\0';
+    *line = text;
+  } else {
+    // Whatever the line could not have (a claim past the end included)
+    // the input ends inside it: the next read fails.
+    if (text) {
+      DropRecord(in, text);
+    } else {
+      SkipBytes(in, UINT64_MAX);
+    }
   }
-  if (!ReadBytes(stream, text, length)) {
-    free(text);
-    return 1;
-  }
-  text[length] = '\0';
-  *line = text;
+  // The line's own failure is not the song's.
+  ClearReadError(in);
   return 1;
 }
 
-int ReadLyrics(FileStruct* song, FILE* stream) {
-  if (!ReadI32LE(stream, &song->lyricsTrack)) return 0;
+int ReadLyrics(FileStruct* song, SongReader* in) {
+  if (!ReadI32LE(in, &song->lyricsTrack)) return 0;
   for (int i = 0; i < kLyricsLines; ++i) {
-    if (!ReadLyricsLine(stream, &song->lyricsLines[i])) return 0;
+    if (!ReadLyricsLine(in, &song->lyricsLines[i])) return 0;
   }
   return 1;
 }
@@ -136,21 +114,45 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
   song->trackCount = DecodeU32LE(block + kBlockTrackCount);
 }
 
-int ReadSongHead(FileStruct* song, FILE* stream) {
-  song->version = ReadByteString(stream);
-  if (!song->version) return 0;
-  if (!IsAcceptedVersion(song->version)) return 0;
-  if (fseek(stream, kSongInfoOffset, SEEK_SET) != 0) return 0;
-  if (!ReadSongInfo(&song->info, stream)) return 0;
-  if (!ReadU8(stream, &song->tripletFeel)) return 0;
-  if (!ReadLyrics(song, stream)) return 0;
+// Everything between the version field and the song body.
+int ReadSongHead(FileStruct* song, SongReader* in) {
+  if (!ReadSongInfo(&song->info, in)) return 0;
+  if (!ReadU8(in, &song->tripletFeel)) return 0;
+  if (!ReadLyrics(song, in)) return 0;
   uint8_t* block = reinterpret_cast<uint8_t*>(song) + offsetof(FileStruct, tempo);
-  if (!ReadBytes(stream, block, kSongBlockBytes)) return 0;
+  if (!ReadBytes(in, block, kSongBlockBytes)) return 0;
   DecodeSongBlock(song, block);
   return 1;
 }
 
+// The version text, and the format it names.
+int ReadVersion(FileStruct* song, SongReader* in) {
+  if (!ReadByteString(in, &song->version)) return 0;
+  in->format = DetectSongFormat(song->version, in->acceptsHandleFormats);
+  if (in->format == kFormatUnknown) return FailUnknownFormat(in, song->version);
+  // The info texts start after the version's 30-byte field, whatever the
+  // text's length.
+  uint64_t offset = ReaderOffset(in);
+  return offset <= kSongInfoOffset && SkipBytes(in, kSongInfoOffset - offset);
+}
+
 }  // namespace
+
+int ReadSong(FileStruct* song, SongReader* in) {
+  if (!ReadVersion(song, in)) return 0;
+  int read = 0;
+  switch (FormatMajor(in->format)) {
+    case 4:
+      read = ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
+      break;
+    default:
+      return FailUnknownFormat(in, song->version);
+  }
+  // Every failure records its error; this only guards against one that
+  // did not, so that a failed read never goes unexplained.
+  if (!read && in->error.kind == kReadOk) FailBadData(in, ReaderOffset(in), "song at", 0);
+  return read;
+}
 
 int LoadFileStruct(FileStruct* song, FILE* stream) {
   memset(song, 0, sizeof *song);
@@ -158,10 +160,13 @@ int LoadFileStruct(FileStruct* song, FILE* stream) {
   // them, so that each read can skip stdio's per-call locking.
   flockfile(stream);
   rewind(stream);
-  int loaded = ReadSongHead(song, stream) &&
-               LoadSongBody(song, stream, song->measureCount, song->trackCount);
+  SongReader in;
+  OpenStreamReader(&in, stream);
+  int loaded = ReadSong(song, &in);
+  CloseReader(&in);
   funlockfile(stream);
   if (!loaded) {
+    // The one release of a half-read song.
     FreeFileStruct(song);
     return 0;
   }

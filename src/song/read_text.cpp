@@ -1,29 +1,25 @@
 // The two text primitives of the song file: byte strings and int-byte strings.
-#include <cstdlib>
-
-#include "song/read_primitives.h"
 #include "song/song_internal.h"
 
 namespace Tolvenar {
 
-char* ReadByteString(FILE* stream) {
+int ReadByteString(SongReader* in, char** text) {
   uint8_t length;
-  if (!ReadU8(stream, &length)) return nullptr;
-  char* text = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
-  if (!text) return nullptr;
-  if (!ReadBytes(stream, text, length)) {
-    free(text);
-    return nullptr;
-  }
-  text[length] = '\0';
-  return text;
+  if (!ReadU8(in, &length)) return 0;
+  char* bytes = static_cast<char*>(NewArrayUninitialised(in, static_cast<uint64_t>(length) + 1, 1));
+  if (!bytes) return 0;
+  bytes[0] = '\0';
+  *text = bytes;
+  if (!ReadBytes(in, bytes, length)) return 0;
+  bytes[length] = '\0';
+  return 1;
 }
 
-char* ReadIntByteString(FILE* stream) {
+int ReadIntByteString(SongReader* in, char** text) {
   // The int32 in front repeats the length (plus one); the length byte rules.
-  uint8_t ignored[4];
-  if (!ReadBytes(stream, ignored, sizeof ignored)) return nullptr;
-  return ReadByteString(stream);
+  const uint8_t* ignored;
+  if (!TakeBytes(in, 4, &ignored)) return 0;
+  return ReadByteString(in, text);
 }
 
 }  // namespace Tolvenar

@@ -1,5 +1,12 @@
 // Readers and release functions shared by the files of the song subsystem.
 // None of these is exported; the tests reach them through the object library.
+//
+// Every reader takes the reader context (song_reader.h) and returns 1 when
+// its record was read completely, else 0 with the error recorded in the
+// context. A reader attaches each record it allocates to its owner at once
+// and never frees: after a failure the owner's release (FreeFileStruct,
+// FreeSongBody, FreeBeat ...) or the arena takes everything, half-read
+// records included.
 #ifndef ORLIX_SONG_INTERNAL_H
 #define ORLIX_SONG_INTERNAL_H
 
@@ -7,11 +14,12 @@
 #include <cstdio>
 
 #include "orlix/tolvenar.h"
+#include "song/song_reader.h"
 
 namespace Tolvenar {
 
 // Smallest size of each record in the file, used to refuse counts that the
-// rest of the stream cannot back before allocating for them.
+// rest of the input cannot back before allocating for them.
 constexpr uint32_t kMinNoticeLineBytes = 5;
 constexpr uint32_t kMinMeasureHeaderBytes = 1;
 constexpr uint32_t kTrackRecordBytes = 98;
@@ -20,37 +28,46 @@ constexpr uint32_t kMinBeatBytes = 3;
 constexpr uint32_t kBendPointBytes = 9;
 constexpr size_t kSongBlockBytes = 785;
 
+// The format a version text names (format detection), or kFormatUnknown.
+// Some headers are opened only through the handle interface.
+SongFormat DetectSongFormat(const char* versionText, bool acceptsHandleFormats);
+
+// The whole song from the reader's position: version text, format
+// detection, then the reader of that format. The record must be zeroed.
+int ReadSong(FileStruct* song, SongReader* in);
+
 // Texts: a length byte then that many bytes; the int-byte form has an
-// ignored int32 in front. Null on a short read or a failed allocation.
-char* ReadByteString(FILE* stream);
-char* ReadIntByteString(FILE* stream);
+// ignored int32 in front. The text is attached to *text before its bytes
+// are read.
+int ReadByteString(SongReader* in, char** text);
+int ReadIntByteString(SongReader* in, char** text);
 
 void FreeSongInfo(SongInfo* info);
 void FreeSongBody(FileStruct* song, uint32_t measureCount, uint32_t trackCount);
 
-int LoadSongBody(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount);
-int LoadMeasureHeader(MeasureHeader* header, FILE* stream);
-int LoadTrack(Track* track, FILE* stream);
+int LoadSongBody(FileStruct* song, SongReader* in, uint32_t measureCount, uint32_t trackCount);
+int LoadMeasureHeader(MeasureHeader* header, SongReader* in);
+int LoadTrack(Track* track, SongReader* in);
 
-int LoadMeasureGrid(FileStruct* song, FILE* stream, uint32_t measureCount, uint32_t trackCount);
-int LoadBeat(Beat* beat, FILE* stream);
-int LoadNote(Note* note, FILE* stream);
-// The grid's forms, over a cursor of the stream's buffer (read_primitives.h).
-struct ByteCursor;
-// LoadBeats reads count beats and returns how many were read completely;
-// a failed beat owns nothing and the ones after it are left unset.
-uint32_t LoadBeats(Beat* beats, uint32_t count, ByteCursor* in);
-NoteEffects* LoadNoteEffects(FILE* stream);
+int LoadMeasureGrid(FileStruct* song, SongReader* in, uint32_t measureCount, uint32_t trackCount);
+int LoadBeat(Beat* beat, SongReader* in);
+// Reads count beats into an uninitialised array and returns how many were
+// read completely; when that is less than count, the beat after them is
+// the failed one (set, possibly owning attachments) and the rest are unset.
+uint32_t LoadBeats(Beat* beats, uint32_t count, SongReader* in);
+// The note must be zeroed.
+int LoadNote(Note* note, SongReader* in);
+int LoadNoteEffects(NoteEffects** effects, SongReader* in);
 void FreeBeat(Beat* beat);
 // FreeBeat on each beat of an array, the array itself left to the caller.
 void FreeBeats(Beat* beats, uint32_t count);
 void FreeNote(Note* note);
 void FreeNoteEffects(NoteEffects** effects);
 
-ChordDiagram* LoadChordDiagram(FILE* stream);
-BeatEffects* LoadBeatEffects(FILE* stream);
-MixTableChange* LoadMixTableChange(FILE* stream);
-BendCurve* LoadBendCurve(FILE* stream);
+int LoadChordDiagram(ChordDiagram** chord, SongReader* in);
+int LoadBeatEffects(BeatEffects** effects, SongReader* in);
+int LoadMixTableChange(MixTableChange** mix, SongReader* in);
+int LoadBendCurve(BendCurve** curve, SongReader* in);
 void FreeChordDiagram(ChordDiagram** chord);
 void FreeBeatEffects(BeatEffects** effects);
 void FreeBendCurve(BendCurve** curve);

@@ -1,12 +1,16 @@
 // Fuzz target: arbitrary bytes through the whole path (load from memory,
-// convert, serialise to a buffer and to a stream, release). Any invalid MIDI
-// output, or a stream that differs from the buffer, aborts.
+// convert, serialise to a buffer and to a stream, release), and through the
+// song handles (open from memory, convert). Any invalid MIDI output, a
+// stream that differs from the buffer, a handle that disagrees with the
+// classic load, or a failed open without a kind and an offset inside the
+// input, aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
 #include "support/midi_validator.h"
 
@@ -19,10 +23,12 @@ void Fail(const char* what) {
   abort();
 }
 
-void ConvertAndCheck(FileStruct* song) {
-  if (song->trackCount >= 65535) return;  // the file format cannot count the chunks
+// Returns the classic export's bytes (empty when there are none).
+std::vector<uint8_t> ConvertAndCheck(FileStruct* song) {
+  std::vector<uint8_t> exported;
+  if (song->trackCount >= 65535) return exported;  // the file format cannot count the chunks
   MidiFileStruct midi;
-  if (!InitMidiFileStruct(&midi, song->trackCount + 1, 480)) return;
+  if (!InitMidiFileStruct(&midi, song->trackCount + 1, 480)) return exported;
   ToMidi(song, &midi, 30);
   for (uint32_t i = 0; i < song->measureCount; ++i)
     if (song->measureHeaders[i].repeatPass != 0) Fail("repeatPass left set after a conversion");
@@ -41,9 +47,40 @@ void ConvertAndCheck(FileStruct* song) {
       fclose(sink);
       if (memcmp(streamed.data(), buffer, size) != 0) Fail("stream and buffer differ");
     }
+    exported.assign(buffer, buffer + size);
     DestroyMidiBuffer(buffer);
   }
   FreeMidiFileStruct(&midi);
+  return exported;
+}
+
+// The handle of the same bytes: opens exactly when the classic load did
+// (or over the variant header only handles read), converts to the same
+// bytes, and a failure says what and where.
+void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vector<uint8_t>& exported) {
+  ORLIX_Error error;
+  ORLIX_Song* song = ORLIX_OpenMemory(data, size, &error);
+  if (!song) {
+    if (loaded) Fail("the handle refused a song LoadFileStruct read");
+    if (error.kind == ORLIX_ERROR_NONE || error.offset < 0 || static_cast<uint64_t>(error.offset) > size)
+      Fail("a failed open without a kind or an offset inside the input");
+    if (!memchr(error.message, '\0', sizeof error.message) || error.message[0] == '\0')
+      Fail("a failed open without a message");
+    return;
+  }
+  if (!loaded && strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
+    Fail("the handle read a song LoadFileStruct refused");
+  unsigned char* buffer = nullptr;
+  size_t length = 0;
+  if (ORLIX_ToMidi(song, nullptr, &buffer, &length, &error)) {
+    if (loaded && !exported.empty() &&
+        (length != exported.size() || memcmp(buffer, exported.data(), length) != 0))
+      Fail("the handle's conversion differs from the classic export");
+    ORLIX_DestroyMidiBuffer(buffer);
+  } else if (error.kind == ORLIX_ERROR_NONE) {
+    Fail("a failed conversion without a kind");
+  }
+  ORLIX_Close(song);
 }
 
 }  // namespace
@@ -52,8 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* stream = size ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : tmpfile();
   if (!stream) return 0;
   FileStruct song;
-  if (LoadFileStruct(&song, stream)) {
-    ConvertAndCheck(&song);
+  std::vector<uint8_t> exported;
+  int loaded = LoadFileStruct(&song, stream);
+  if (loaded) {
+    exported = ConvertAndCheck(&song);
     FreeFileStruct(&song);
     FreeFileStruct(&song);  // releasing twice is harmless
   } else {
@@ -63,5 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Fail("failed load left a pointer set");
   }
   fclose(stream);
+  OpenAndCheck(data, size, loaded != 0, exported);
   return 0;
 }

@@ -1,0 +1,97 @@
+// Opening a song handle from a path, a stream or memory, and closing it.
+// The song is read with the reader's format detection into records carved
+// from the handle's arena; a failed open reports where reading stopped and
+// leaves nothing allocated.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "handle/song_handle.h"
+#include "song/song_internal.h"
+
+using orlix_handle::ReportError;
+using orlix_handle::ReportSuccess;
+
+namespace {
+
+static_assert(int{Tolvenar::kReadUnknownFormat} == int{ORLIX_ERROR_UNKNOWN_FORMAT} &&
+                  int{Tolvenar::kReadTruncated} == int{ORLIX_ERROR_TRUNCATED} &&
+                  int{Tolvenar::kReadBadData} == int{ORLIX_ERROR_BAD_DATA} &&
+                  int{Tolvenar::kReadOutOfMemory} == int{ORLIX_ERROR_OUT_OF_MEMORY},
+              "the reader's error kinds are the interface's");
+
+ORLIX_Song* ReadHandle(Tolvenar::SongReader* in, ORLIX_Error* error) {
+  ORLIX_Song* handle = static_cast<ORLIX_Song*>(calloc(1, sizeof(ORLIX_Song)));
+  if (!handle) {
+    ReportError(error, ORLIX_ERROR_OUT_OF_MEMORY, 0, "out of memory for the song handle");
+    return nullptr;
+  }
+  Tolvenar::InitSongArena(&handle->arena);
+  in->arena = &handle->arena;
+  in->acceptsHandleFormats = true;
+  if (!Tolvenar::ReadSong(&handle->song, in)) {
+    ReportError(error, in->error.kind, static_cast<long long>(in->error.offset), "%s", in->error.message);
+    Tolvenar::FreeSongArena(&handle->arena);
+    free(handle);
+    return nullptr;
+  }
+  handle->format = Tolvenar::FormatMajor(in->format);
+  ReportSuccess(error);
+  return handle;
+}
+
+ORLIX_Song* ReadHandleFromStream(FILE* stream, ORLIX_Error* error) {
+  // One lock for the whole song, as LoadFileStruct takes it.
+  flockfile(stream);
+  Tolvenar::SongReader in;
+  Tolvenar::OpenStreamReader(&in, stream);
+  // The arena's blocks are sized from the input's size when it can be learned.
+  Tolvenar::LearnInputSize(&in);
+  ORLIX_Song* handle = ReadHandle(&in, error);
+  Tolvenar::CloseReader(&in);
+  funlockfile(stream);
+  return handle;
+}
+
+}  // namespace
+
+extern "C" ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error) {
+  if (!path) {
+    ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no path given");
+    return nullptr;
+  }
+  FILE* stream = fopen(path, "rb");
+  if (!stream) {
+    ReportError(error, ORLIX_ERROR_OPEN, -1, "cannot open: %s", strerror(errno));
+    return nullptr;
+  }
+  ORLIX_Song* handle = ReadHandleFromStream(stream, error);
+  fclose(stream);
+  return handle;
+}
+
+extern "C" ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error) {
+  if (!stream) {
+    ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no stream given");
+    return nullptr;
+  }
+  return ReadHandleFromStream(stream, error);
+}
+
+extern "C" ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error) {
+  if (!bytes && size) {
+    ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no bytes given for a size of %zu", size);
+    return nullptr;
+  }
+  // The records are copies: nothing points into the caller's bytes.
+  Tolvenar::SongReader in;
+  Tolvenar::OpenMemoryReader(&in, bytes, size);
+  return ReadHandle(&in, error);
+}
+
+extern "C" void ORLIX_Close(ORLIX_Song* song) {
+  if (!song) return;
+  Tolvenar::FreeSongArena(&song->arena);
+  free(song);
+}

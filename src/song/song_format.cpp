@@ -1,0 +1,37 @@
+// Format detection: the version text at the start of a song file names its
+// format. Every format the library reads is listed here, and nowhere else.
+#include <cstring>
+
+#include "song/song_internal.h"
+
+namespace Tolvenar {
+
+namespace {
+
+struct KnownHeader {
+  const char* text;
+  SongFormat format;
+  bool handlesOnly;  // opened by the handle interface, refused by LoadFileStruct
+};
+
+const KnownHeader kKnownHeaders[] = {
+    {"FICHIER GUITAR PRO v4.00", kFormat400, false},
+    {"FICHIER GUITAR PRO v4.06", kFormat406, false},
+    // Written by some editors over the version 4.06 layout.
+    {"FICHIER GUITAR PRO L4.06", kFormat406, true},
+};
+
+// The 24 characters and the terminating NUL: a longer or shorter text differs.
+constexpr size_t kVersionCompareBytes = 25;
+
+}  // namespace
+
+SongFormat DetectSongFormat(const char* versionText, bool acceptsHandleFormats) {
+  for (const KnownHeader& known : kKnownHeaders) {
+    if (known.handlesOnly && !acceptsHandleFormats) continue;
+    if (strncmp(versionText, known.text, kVersionCompareBytes) == 0) return known.format;
+  }
+  return kFormatUnknown;
+}
+
+}  // namespace Tolvenar

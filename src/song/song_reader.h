@@ -1,0 +1,181 @@
+// The song reader's context: a cursor over the input (memory, or a stdio
+// stream taken window by window), the format being read, where records are
+// allocated, and the first error met. Every reader takes its bytes, its
+// memory and its failures through here.
+#ifndef ORLIX_SONG_SONG_READER_H
+#define ORLIX_SONG_SONG_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace Tolvenar {
+
+struct SongArena;
+
+// The formats the readers know, by version text; 0 while none is known.
+// The record readers test it where the formats differ.
+enum SongFormat : uint16_t {
+  kFormatUnknown = 0,
+  kFormat400 = 400,  // "FICHIER GUITAR PRO v4.00"
+  kFormat406 = 406,  // "FICHIER GUITAR PRO v4.06", and the L4.06 variant
+};
+inline int FormatMajor(SongFormat format) { return format / 100; }
+
+// What stopped a read. The numbers are those of the handle interface's
+// ORLIX_ERROR_... kinds.
+enum ReadErrorKind : int {
+  kReadOk = 0,
+  kReadUnknownFormat = 2,
+  kReadTruncated = 3,
+  kReadBadData = 4,
+  kReadOutOfMemory = 5,
+};
+
+struct ReadError {
+  int kind;
+  uint64_t offset;  // of the input, from where reading started
+  char message[160];
+};
+
+constexpr uint64_t kInputSizeUnknown = UINT64_MAX;
+// The longest field taken or peeked whole: a length byte and 255 bytes.
+constexpr size_t kSpillBytes = 256;
+
+struct SongReader {
+  // The window: bytes [at, end) are next; windowStart lies at input offset
+  // windowOffset. Memory input is one window; a stream's windows are its
+  // own buffer or, for a field that straddles two of them, the spill.
+  const uint8_t* at;
+  const uint8_t* end;
+  const uint8_t* windowStart;
+  uint64_t windowOffset;
+  FILE* stream;  // null for memory input
+  bool windowIsStreamBuffer;
+  uint64_t inputSize;  // from where reading started; kInputSizeUnknown until learned
+  bool inputSizeProbed;
+  SongFormat format;
+  bool acceptsHandleFormats;  // the handle interface opens more headers
+  SongArena* arena;           // null: one allocation per record
+  ReadError error;
+  uint8_t spill[kSpillBytes];
+};
+
+// ---------------------------------------------------------------- input
+
+void OpenMemoryReader(SongReader* in, const void* bytes, size_t size);
+// Reads from the stream's current position; CloseReader leaves the stream
+// just after the last byte taken.
+void OpenStreamReader(SongReader* in, FILE* stream);
+void CloseReader(SongReader* in);
+
+inline uint64_t ReaderOffset(const SongReader* in) {
+  return in->windowOffset + static_cast<uint64_t>(in->at - in->windowStart);
+}
+
+// The paths of Take and Peek that refill the window; size <= kSpillBytes.
+int TakeBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes);
+int PeekBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes);
+
+// Points *bytes at the next size bytes and moves past them; 1 when all of
+// them arrived, else 0 with a truncation recorded. size <= kSpillBytes.
+inline int TakeBytes(SongReader* in, size_t size, const uint8_t** bytes) {
+  if (static_cast<size_t>(in->end - in->at) >= size) {
+    *bytes = in->at;
+    in->at += size;
+    return 1;
+  }
+  return TakeBytesSlowly(in, size, bytes);
+}
+
+// The same without moving: the bytes stay next. size <= kSpillBytes.
+inline int PeekBytes(SongReader* in, size_t size, const uint8_t** bytes) {
+  if (static_cast<size_t>(in->end - in->at) >= size) {
+    *bytes = in->at;
+    return 1;
+  }
+  return PeekBytesSlowly(in, size, bytes);
+}
+
+// Copies the next size bytes (any size) into destination.
+int ReadBytes(SongReader* in, void* destination, size_t size);
+// Moves past n bytes; 0 when the input ends first.
+int SkipBytes(SongReader* in, uint64_t n);
+
+inline uint32_t DecodeU32LE(const uint8_t* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+inline int ReadU8(SongReader* in, uint8_t* value) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 1, &field)) return 0;
+  *value = *field;
+  return 1;
+}
+
+inline int ReadI8(SongReader* in, int8_t* value) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 1, &field)) return 0;
+  *value = static_cast<int8_t>(*field);
+  return 1;
+}
+
+inline int ReadU32LE(SongReader* in, uint32_t* value) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 4, &field)) return 0;
+  *value = DecodeU32LE(field);
+  return 1;
+}
+
+inline int ReadI32LE(SongReader* in, int32_t* value) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 4, &field)) return 0;
+  *value = static_cast<int32_t>(DecodeU32LE(field));
+  return 1;
+}
+
+// Sets inputSize when the stream's size can be learned (a seekable
+// stream); the window and the position stay as they are.
+void LearnInputSize(SongReader* in);
+
+// 0, with a truncation recorded, when the rest of the input is known to be
+// too short for count records of at least minRecordSize bytes each. Small
+// claims, and inputs whose size cannot be learned, pass: the reads decide.
+int InputCanHold(SongReader* in, uint64_t count, uint32_t minRecordSize);
+
+// Below this size a claim passes InputCanHold without a size probe: a
+// failed attempt costs nothing worth one.
+constexpr uint64_t kCheapClaimBytes = 64 * 1024;
+inline int IsCheapClaim(uint64_t count, uint32_t minRecordSize) {
+  return count <= kCheapClaimBytes / (minRecordSize ? minRecordSize : 1);
+}
+
+// ---------------------------------------------------------------- memory
+// Records come from the reader's arena, or from malloc one by one. Each
+// returns null with an out-of-memory error recorded; a count whose size
+// does not fit in size_t counts as such.
+
+// One zeroed record.
+void* NewRecord(SongReader* in, size_t size);
+// count zeroed elements; a count of 0 still gives a non-null (empty) array.
+void* NewArray(SongReader* in, uint64_t count, size_t size);
+// The same without zeroing, for arrays whose every element is then set.
+void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size);
+// Gives back a block that will not be attached after all (an arena keeps it).
+void DropRecord(SongReader* in, void* block);
+
+// ---------------------------------------------------------------- errors
+// Each records the error unless one is recorded already (the first one
+// stands) and returns 0, so a reader can write `return FailBadData(...)`.
+
+int FailTruncated(SongReader* in, uint64_t fieldOffset);
+int FailOutOfMemory(SongReader* in, uint64_t bytes);
+int FailBadData(SongReader* in, uint64_t offset, const char* what, long long value);
+int FailUnknownFormat(SongReader* in, const char* versionText);
+// For the one soft spot of the format (a lyrics line may go missing).
+void ClearReadError(SongReader* in);
+
+}  // namespace Tolvenar
+
+#endif
