@@ -64,7 +64,7 @@ bool Convert(const ORLIX_Song* handle, std::vector<unsigned char>* out) {
 bool RoundTrip(const Song& song) {
   ORLIX_Song* handle = ORLIX_OpenMemory(song.file.data.data(), song.file.size(), nullptr);
   if (!handle) return false;
-  const FileStruct* records = ORLIX_GetSong(handle);
+  const Tolvenar::FileStruct* records = ORLIX_GetSong(handle);
   bool ok = records->trackCount > 0 && records->info.title != nullptr;
   std::vector<unsigned char> midi;
   ok = ok && Convert(handle, &midi) && midi == song.midi;
