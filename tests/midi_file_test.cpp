@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "midi/midi_internal.h"
+#include "orlix/tolvenar.h"
 #include "support/budget_stream.h"
 #include "support/failing_alloc.h"
 

@@ -87,6 +87,22 @@ inline uint32_t MeasureSixtyFourths(uint8_t numerator, uint8_t denominator) {
   return numerator * 64u / EffectiveDenominator(denominator);
 }
 
+// The time-signature event's denominator: the power of two, as the trailing
+// zero bits of the denominator (0 for an odd one).
+inline uint8_t DenominatorPower(uint8_t denominator) {
+  uint8_t power = 0;
+  while (denominator != 0 && (denominator & 1) == 0) {
+    denominator = static_cast<uint8_t>(denominator >> 1);
+    ++power;
+  }
+  return power;
+}
+
+// MIDI clocks per metronome click: one click per denominator note.
+inline uint8_t ClocksPerClick(uint8_t denominator) {
+  return static_cast<uint8_t>(96 / EffectiveDenominator(denominator));
+}
+
 // ---------------------------------------------------------------- tempo
 
 // The largest value a set-tempo event can carry (24 bits).

@@ -38,15 +38,6 @@ int WriteText(ChunkWriter* writer, uint8_t type, const char* text) {
   return WriteTextMetaEvent(writer, type, text != nullptr ? text : "", text != nullptr ? strlen(text) : 0);
 }
 
-uint8_t TrailingZeroBits(uint8_t value) {
-  uint8_t count = 0;
-  while (value != 0 && (value & 1) == 0) {
-    value = static_cast<uint8_t>(value >> 1);
-    ++count;
-  }
-  return count;
-}
-
 void StartConductor(const ClassicWalk& walk) {
   ChunkWriter* conductor = &walk.writers[0];
   uint32_t tempo = static_cast<uint32_t>(walk.song->tempo);
@@ -83,8 +74,8 @@ void UpdateTimeSignature(const ClassicWalk& walk, const MeasureHeader* header,
   if (hasDenominator) signature->denominator = header->keyDenominator;
   if (!changed) return;
   uint8_t denominator = EffectiveDenominator(signature->denominator);
-  WriteTimeSignature(&walk.writers[0], signature->numerator, TrailingZeroBits(denominator),
-                     static_cast<uint8_t>(96 / denominator), kThirtySecondsPerQuarter);
+  WriteTimeSignature(&walk.writers[0], signature->numerator, DenominatorPower(denominator),
+                     ClocksPerClick(denominator), kThirtySecondsPerQuarter);
 }
 
 // Walks one measure; returns the index of the measure to walk next.

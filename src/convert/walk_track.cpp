@@ -48,9 +48,8 @@ void HoldTempoChange(ClassicWalk* walk, uint32_t tick, uint32_t track, uint32_t 
   if (walk->tempoChangeCount == walk->tempoChangeCapacity) {
     // At most a measure's beats of every track: far fewer than fit in memory.
     uint32_t capacity = walk->tempoChangeCapacity != 0 ? 2 * walk->tempoChangeCapacity : 16;
-    void* grown = capacity <= SIZE_MAX / sizeof(TempoChange)
-                      ? realloc(walk->tempoChanges, size_t{capacity} * sizeof(TempoChange))
-                      : nullptr;
+    uint64_t bytes = uint64_t{capacity} * sizeof(TempoChange);
+    void* grown = bytes <= SIZE_MAX ? realloc(walk->tempoChanges, static_cast<size_t>(bytes)) : nullptr;
     if (grown == nullptr) {
       walk->outOfMemory = true;
       return;
