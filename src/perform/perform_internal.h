@@ -1,0 +1,141 @@
+// Pieces of the performance shared by its files: the timed event lists, the
+// order of measures, the per-track walk and the chunk writing.
+#ifndef ORLIX_PERFORM_INTERNAL_H
+#define ORLIX_PERFORM_INTERNAL_H
+
+#include <cstdint>
+
+#include "convert/convert_internal.h"
+#include "orlix/tolvenar.h"
+#include "perform/perform.h"
+
+namespace Tolvenar {
+
+// Kinds of timed events, in the order they take at one tick: a released
+// pitch goes before it is struck again, a wheel returns to centre before the
+// next note's wheel is set, and settings and wheel come before the note-on
+// they shape. The conductor's kinds follow the classic order (time
+// signature, marker, tempo changes).
+enum TimedKind : uint8_t {
+  kTimedNone,  // a note-on taken back because its note came to no length
+  kTimedNoteOff,
+  kTimedWheelReturn,
+  kTimedProgram,
+  kTimedControl,
+  kTimedWheel,
+  kTimedNoteOn,
+  kTimedTimeSignature = 1,
+  kTimedMarker = 2,
+  kTimedTempo = 3,
+};
+
+struct TimedEvent {
+  uint32_t tick;
+  uint8_t kind;
+  uint8_t channel;
+  uint8_t data1;   // key, program, controller, wheel low bits, numerator
+  uint8_t data2;   // velocity, value, wheel high bits, denominator
+  uint32_t value;  // tempo in microseconds per quarter; a marker's measure
+};
+
+constexpr uint32_t kMaxSequence = (1u << 28) - 1;
+constexpr uint64_t kMaxTick = UINT32_MAX;
+
+// Grown geometrically; the count never passes kMaxSequence. order holds,
+// once sorted, each event's tick, kind and index (bits 31.., 28..30, 0..27).
+struct TimedList {
+  TimedEvent* items;
+  uint64_t* order;
+  uint64_t* scratch;
+  uint32_t count;
+  uint32_t capacity;
+  uint32_t live;  // events that will be written (taken-back note-ons excluded)
+};
+
+void FreeTimedList(TimedList* list);
+// Fills list->order with the events by tick, then kind, then the order they
+// were added in.
+void SortTimedList(TimedList* list);
+inline uint32_t OrderIndex(uint64_t order) { return static_cast<uint32_t>(order & kMaxSequence); }
+
+struct PerformContext {
+  const FileStruct* song;
+  MidiFileStruct* file;
+  uint32_t ticksPerQuarter;
+  uint32_t ticksPerSixtyFourth;
+  uint64_t maxBytes;
+  uint64_t fileBytes;  // the file's header, every chunk header, the chunks' bytes so far
+  uint32_t* endingSets;      // per measure
+  uint32_t* contentTicks;    // per measure: the longest track's beats
+  uint8_t* repeatPasses;     // per measure: scratch of one walk
+  uint64_t songEnd;          // end of the last measure played
+  TimedList events;          // the track being performed
+  TimedList conductor;       // chunk 0, gathered from every track
+  PerformCounts counts;
+  PerformStatus status;      // the first failure, or kPerformDone
+};
+
+// Appends an event at a tick; returns its index, or UINT32_MAX with
+// context->status set when it cannot be kept.
+uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
+                  uint8_t channel, uint8_t data1, uint8_t data2);
+
+// ------------------------------------------------------------ measure order
+
+// One walk through the measures in playing order.
+struct MeasureWalk {
+  uint32_t measure;   // the measure being played
+  uint64_t start;     // its first tick
+  uint32_t length;    // its ticks
+  bool signatureChanged;
+  uint8_t numerator;  // in force while it plays
+  uint8_t denominator;
+  // Position of the walk.
+  uint32_t next;
+  uint32_t pass;
+  uint64_t tick;
+};
+
+void StartMeasureWalk(PerformContext* context, MeasureWalk* walk);
+// Moves to the next measure played; false at the end of the song, or when
+// the song runs past kMaxTick (context->status then says so).
+bool NextMeasure(PerformContext* context, MeasureWalk* walk);
+// floor(numerator x 64 / denominator) sixty-fourths, a denominator of 0 taken
+// as 4.
+uint32_t SignatureTicks(const PerformContext* context, uint8_t numerator, uint8_t denominator);
+uint8_t EffectiveDenominator(uint8_t denominator);
+
+// ------------------------------------------------------------ the tracks
+
+// Performs track t through the whole walk into context->events (its notes,
+// wheel and mix-table events) and context->conductor (its tempo changes).
+void PerformTrack(PerformContext* context, uint32_t track);
+
+// ------------------------------------------------------------ writing
+
+// The chunk's opening events at tick 0: name, program, volume, pan and the
+// effect sends on the track's channel pair, and the pitch-bend range.
+void WriteTrackSetUp(PerformContext* context, uint32_t track);
+// Chunk 0's opening events: song tempo and title.
+void WriteConductorStart(PerformContext* context);
+// Sorts the list and writes it into the chunk, then its end of track at
+// songEnd.
+void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t chunk);
+
+// Channel-pair helpers for events the walk times.
+constexpr int32_t kChannelCount = 16;
+inline bool HasChannel(int32_t oneBased) { return IsValidOneBased(oneBased, kChannelCount); }
+inline bool HasSeparateEffectsChannel(const Track* track) {
+  return HasChannel(track->midiChannel) && HasChannel(track->effectsMidiChannel) &&
+         track->effectsMidiChannel != track->midiChannel;
+}
+
+// Channel-table value (0..255) x 8, at most 127: pan and the effect sends.
+inline uint8_t SendLevel(uint8_t value) {
+  uint32_t level = uint32_t{value} * 8;
+  return static_cast<uint8_t>(level > 127 ? 127 : level);
+}
+
+}  // namespace Tolvenar
+
+#endif
