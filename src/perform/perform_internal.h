@@ -29,23 +29,35 @@ enum TimedKind : uint8_t {
   kTimedTempo = 3,
 };
 
-struct TimedEvent {
-  uint32_t tick;
-  uint8_t kind;
-  uint8_t channel;
-  uint8_t data1;   // key, program, controller, wheel low bits, numerator
-  uint8_t data2;   // velocity, value, wheel high bits, denominator
-  uint32_t value;  // tempo in microseconds per quarter; a marker's measure
-};
-
-constexpr uint32_t kMaxSequence = (1u << 28) - 1;
+// A timed event in 64 bits: the tick in bits 32..63, the kind in 29..31 and
+// the kind's data below (ChannelData for channel events; a tempo's
+// microseconds; a time signature's numerator x 256 + denominator; a
+// marker's measure), so the events sort as plain integers.
+constexpr uint32_t kKindShift = 29;
+constexpr uint32_t kMaxTimedData = (1u << kKindShift) - 1;
 constexpr uint64_t kMaxTick = UINT32_MAX;
 
-// Grown geometrically; the count never passes kMaxSequence. order holds,
-// once sorted, each event's tick, kind and index (bits 31.., 28..30, 0..27).
+inline uint32_t TimedTick(uint64_t event) { return static_cast<uint32_t>(event >> 32); }
+inline uint8_t TimedKindOf(uint64_t event) { return static_cast<uint8_t>((event >> kKindShift) & 7); }
+inline uint32_t TimedData(uint64_t event) { return static_cast<uint32_t>(event) & kMaxTimedData; }
+inline uint64_t WithTimedKind(uint64_t event, uint8_t kind) {
+  return (event & ~(uint64_t{7} << kKindShift)) | uint64_t{kind} << kKindShift;
+}
+
+// Channel 0..15, two data bytes 0..127.
+inline uint32_t ChannelData(uint8_t channel, uint8_t data1, uint8_t data2) {
+  return uint32_t{channel} << 14 | uint32_t{data1} << 7 | data2;
+}
+inline uint8_t DataChannel(uint32_t data) { return static_cast<uint8_t>(data >> 14 & 15); }
+inline uint8_t DataByte1(uint32_t data) { return static_cast<uint8_t>(data >> 7 & 127); }
+inline uint8_t DataByte2(uint32_t data) { return static_cast<uint8_t>(data & 127); }
+inline uint64_t WithChannel(uint64_t event, uint8_t channel) {
+  return (event & ~(uint64_t{15} << 14)) | uint64_t{channel} << 14;
+}
+
+// Grown geometrically; scratch is the sort's second buffer.
 struct TimedList {
-  TimedEvent* items;
-  uint64_t* order;
+  uint64_t* items;
   uint64_t* scratch;
   uint32_t count;
   uint32_t capacity;
@@ -53,10 +65,8 @@ struct TimedList {
 };
 
 void FreeTimedList(TimedList* list);
-// Fills list->order with the events by tick, then kind, then the order they
-// were added in.
+// Sorts by tick, then kind, keeping the order of adding among equals.
 void SortTimedList(TimedList* list);
-inline uint32_t OrderIndex(uint64_t order) { return static_cast<uint32_t>(order & kMaxSequence); }
 
 struct PerformContext {
   const FileStruct* song;
@@ -71,14 +81,39 @@ struct PerformContext {
   uint64_t songEnd;          // end of the last measure played
   TimedList events;          // the track being performed
   TimedList conductor;       // chunk 0, gathered from every track
+  uint64_t liveEvents;       // in both lists, still to be written
+  uint64_t liveLimit;        // more than this many cannot fit in maxBytes
   PerformCounts counts;
   PerformStatus status;      // the first failure, or kPerformDone
 };
 
+// AddTimed when the list must grow or a limit is reached.
+uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
+                        uint32_t data);
+// Recomputes liveLimit after the file has grown.
+void UpdateLiveLimit(PerformContext* context);
+
 // Appends an event at a tick; returns its index, or UINT32_MAX with
 // context->status set when it cannot be kept.
-uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
-                  uint8_t channel, uint8_t data1, uint8_t data2);
+inline uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
+                         uint32_t data) {
+  if (list->count < list->capacity && context->liveEvents < context->liveLimit &&
+      tick <= kMaxTick) {
+    ++context->liveEvents;
+    ++list->live;
+    list->items[list->count] = tick << 32 | uint64_t{kind} << kKindShift | data;
+    return list->count++;
+  }
+  return AddTimedSlowly(context, list, tick, kind, data);
+}
+
+// Takes back a note-on whose note came to no length.
+inline void DropTimed(PerformContext* context, TimedList* list, uint32_t index) {
+  if (index >= list->count || TimedKindOf(list->items[index]) == kTimedNone) return;
+  list->items[index] = WithTimedKind(list->items[index], kTimedNone);
+  --list->live;
+  --context->liveEvents;
+}
 
 // ------------------------------------------------------------ measure order
 

@@ -45,12 +45,15 @@ void WalkConductor(PerformContext* context) {
   while (context->status == kPerformDone && NextMeasure(context, &at)) {
     const MeasureHeader* header = &song->measureHeaders[at.measure];
     if (at.signatureChanged) {
-      AddTimed(context, &context->conductor, at.start, kTimedTimeSignature, 0, at.numerator,
-               at.denominator);
+      AddTimed(context, &context->conductor, at.start, kTimedTimeSignature,
+               uint32_t{at.numerator} << 8 | at.denominator);
     }
     if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
-      uint32_t index = AddTimed(context, &context->conductor, at.start, kTimedMarker, 0, 0, 0);
-      if (index != UINT32_MAX) context->conductor.items[index].value = at.measure;
+      if (at.measure > kMaxTimedData) {
+        context->status = kPerformTooLarge;
+        break;
+      }
+      AddTimed(context, &context->conductor, at.start, kTimedMarker, at.measure);
     }
   }
   context->songEnd = at.tick;
@@ -86,8 +89,6 @@ void Perform(PerformContext* context) {
     WriteTrackSetUp(context, t);
     PerformTrack(context, t);
     WriteTimedEvents(context, &context->events, t + 1);
-    context->events.count = 0;
-    context->events.live = 0;
   }
   WriteTimedEvents(context, &context->conductor, 0);
 }
@@ -111,6 +112,7 @@ PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
   for (uint32_t i = 0; i < file->trackCount; ++i) {
     context.fileBytes += kChunkHeaderBytes + uint64_t{file->tracks[i].length};
   }
+  UpdateLiveLimit(&context);
   if (context.fileBytes > maxBytes) {
     context.status = kPerformTooLarge;
   } else {

@@ -132,8 +132,8 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   sound->start = start;
   sound->end = end;
   sound->lastWheel = kWheelCentre;
-  sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn, sound->channel,
-                           sound->pitch, velocity);
+  sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
+                           ChannelData(sound->channel, sound->pitch, velocity));
 }
 
 // A note struck and released at once (a grace note, a repeated stroke of
@@ -143,8 +143,8 @@ void PlayShortNote(TrackWalk* walk, uint8_t channel, int32_t pitch, uint8_t velo
   if (pitch < 0 || end <= start) return;
   PerformContext* context = walk->context;
   uint8_t key = static_cast<uint8_t>(pitch);
-  AddTimed(context, &context->events, start, kTimedNoteOn, channel, key, velocity);
-  AddTimed(context, &context->events, end, kTimedNoteOff, channel, key, 0);
+  AddTimed(context, &context->events, start, kTimedNoteOn, ChannelData(channel, key, velocity));
+  AddTimed(context, &context->events, end, kTimedNoteOff, ChannelData(channel, key, 0));
 }
 
 // Ends the sound at `cutAt` at the latest; a slide glides to nextPitch.
@@ -155,10 +155,10 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
   if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
   WriteSegmentWheel(context, sound, nextPitch, true);
   if (sound->end > sound->start) {
-    AddTimed(context, &context->events, sound->end, kTimedNoteOff, sound->channel, sound->pitch, 0);
-  } else if (sound->noteOn < context->events.count) {
-    context->events.items[sound->noteOn].kind = kTimedNone;
-    --context->events.live;
+    AddTimed(context, &context->events, sound->end, kTimedNoteOff,
+             ChannelData(sound->channel, sound->pitch, 0));
+  } else {
+    DropTimed(context, &context->events, sound->noteOn);
   }
   sound->open = false;
 }
@@ -170,7 +170,8 @@ void UseWheel(TrackWalk* walk, Sound* sound) {
   sound->channel = walk->wheelChannel;
   PerformContext* context = walk->context;
   if (sound->noteOn < context->events.count) {
-    context->events.items[sound->noteOn].channel = sound->channel;
+    context->events.items[sound->noteOn] = WithChannel(context->events.items[sound->noteOn],
+                                                       sound->channel);
   }
 }
 
@@ -231,19 +232,16 @@ bool CutSoundsAt(TrackWalk* walk, uint64_t at) {
 void SendPair(TrackWalk* walk, uint64_t tick, uint8_t kind, uint8_t data1, uint8_t data2) {
   PerformContext* context = walk->context;
   for (uint32_t i = 0; i < walk->pairCount; ++i) {
-    AddTimed(context, &context->events, tick, kind, walk->pair[i], data1, data2);
+    AddTimed(context, &context->events, tick, kind, ChannelData(walk->pair[i], data1, data2));
   }
 }
 
 void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
   PerformContext* context = walk->context;
   if (mix->tempo > 0) {
-    uint32_t index = AddTimed(context, &context->conductor, tick, kTimedTempo, 0, 0, 0);
     uint32_t microseconds = TempoToMicroseconds(static_cast<uint32_t>(mix->tempo));
-    if (index != UINT32_MAX) {
-      context->conductor.items[index].value = microseconds < kMaxSetTempo ? microseconds
-                                                                          : kMaxSetTempo;
-    }
+    AddTimed(context, &context->conductor, tick, kTimedTempo,
+             microseconds < kMaxSetTempo ? microseconds : kMaxSetTempo);
   }
   if (mix->instrument >= 0) {
     SendPair(walk, tick, kTimedProgram, static_cast<uint8_t>(mix->instrument), 0);

@@ -108,8 +108,9 @@ WheelRamp SlideRamp(const PerformContext* context, const Sound* sound, int32_t n
 }
 
 void AddWheel(PerformContext* context, Sound* sound, uint64_t tick, uint8_t kind, uint16_t value) {
-  AddTimed(context, &context->events, tick, kind, sound->channel,
-           static_cast<uint8_t>(value & 0x7F), static_cast<uint8_t>(value >> 7));
+  AddTimed(context, &context->events, tick, kind,
+           ChannelData(sound->channel, static_cast<uint8_t>(value & 0x7F),
+                       static_cast<uint8_t>(value >> 7)));
   sound->lastWheel = value;
 }
 

@@ -74,27 +74,29 @@ void TrackChannels(const Track* track, uint8_t channels[2]) {
   }
 }
 
-bool WriteEvent(PerformContext* context, MidiTrackChunk* chunk, const TimedEvent& event) {
+bool WriteEvent(PerformContext* context, MidiTrackChunk* chunk, uint64_t event) {
   uint32_t before = chunk->length;
+  uint32_t data = TimedData(event);
+  uint8_t channel = DataChannel(data);
   int ok = 0;
-  switch (event.kind) {
+  switch (TimedKindOf(event)) {
     case kTimedNoteOff:
-      ok = AddEventNoteOff(chunk, event.channel, event.data1, kNoteOffVelocityByte);
+      ok = AddEventNoteOff(chunk, channel, DataByte1(data), kNoteOffVelocityByte);
       break;
     case kTimedNoteOn:
-      ok = AddEventNoteOn(chunk, event.channel, event.data1, event.data2);
+      ok = AddEventNoteOn(chunk, channel, DataByte1(data), DataByte2(data));
       break;
     case kTimedWheel:
     case kTimedWheelReturn:
-      ok = AddEventPitchWheel(chunk, event.channel,
-                              static_cast<uint16_t>(event.data1 | event.data2 << 7));
+      ok = AddEventPitchWheel(chunk, channel,
+                              static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7));
       break;
     case kTimedProgram:
-      ok = AddEventProgramChange(chunk, event.channel, event.data1);
+      ok = AddEventProgramChange(chunk, channel, DataByte1(data));
       break;
     case kTimedControl:
-      ok = AddEventController(chunk, event.channel, static_cast<MidiController>(event.data1),
-                              event.data2);
+      ok = AddEventController(chunk, channel, static_cast<MidiController>(DataByte1(data)),
+                              DataByte2(data));
       break;
     default:
       return true;
@@ -102,23 +104,24 @@ bool WriteEvent(PerformContext* context, MidiTrackChunk* chunk, const TimedEvent
   return Appended(context, chunk, before, ok);
 }
 
-bool WriteConductorEvent(PerformContext* context, MidiTrackChunk* chunk, const TimedEvent& event) {
+bool WriteConductorEvent(PerformContext* context, MidiTrackChunk* chunk, uint64_t event) {
   uint32_t before = chunk->length;
+  uint32_t data = TimedData(event);
   int ok = 0;
-  switch (event.kind) {
+  switch (TimedKindOf(event)) {
     case kTimedTimeSignature: {
-      uint8_t denominator = EffectiveDenominator(event.data2);
+      uint8_t denominator = EffectiveDenominator(static_cast<uint8_t>(data));
       uint8_t power = 0;
       for (uint8_t d = denominator; (d & 1) == 0; d = static_cast<uint8_t>(d >> 1)) ++power;
-      ok = AddMetaEventTimeSignature(chunk, event.data1, power,
+      ok = AddMetaEventTimeSignature(chunk, static_cast<uint8_t>(data >> 8), power,
                                      static_cast<uint8_t>(96 / denominator), 8);
       break;
     }
     case kTimedMarker:
-      ok = AddMetaEventMarker(chunk, TextOrEmpty(MarkerText(context->song, event.value)));
+      ok = AddMetaEventMarker(chunk, TextOrEmpty(MarkerText(context->song, data)));
       break;
     case kTimedTempo:
-      ok = AddMetaEventSetTempo(chunk, event.value);
+      ok = AddMetaEventSetTempo(chunk, data);
       break;
     default:
       return true;
@@ -138,6 +141,7 @@ void WriteConductorStart(PerformContext* context) {
   before = chunk->length;
   Appended(context, chunk, before,
            AddMetaEventTrackName(chunk, TextOrEmpty(context->song->info.title)));
+  UpdateLiveLimit(context);
 }
 
 void WriteTrackSetUp(PerformContext* context, uint32_t index) {
@@ -183,6 +187,7 @@ void WriteTrackSetUp(PerformContext* context, uint32_t index) {
       return;
     }
   }
+  UpdateLiveLimit(context);
 }
 
 void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) {
@@ -193,28 +198,32 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
   for (uint16_t& value : wheel) value = kWheelCentre;
   uint64_t last = 0;
   for (uint32_t i = 0; i < list->count; ++i) {
-    const TimedEvent& event = list->items[OrderIndex(list->order[i])];
-    if (event.kind == kTimedNone) continue;
-    bool isWheel = index != 0 && (event.kind == kTimedWheel || event.kind == kTimedWheelReturn);
-    if (isWheel) {
+    uint64_t event = list->items[i];
+    uint8_t kind = TimedKindOf(event);
+    if (kind == kTimedNone) continue;
+    if (index != 0 && (kind == kTimedWheel || kind == kTimedWheelReturn)) {
       // Notes that share the effects channel may ask for the value it holds.
-      uint16_t value = static_cast<uint16_t>(event.data1 | event.data2 << 7);
-      if (wheel[event.channel] == value) continue;
-      wheel[event.channel] = value;
+      uint32_t data = TimedData(event);
+      uint16_t value = static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7);
+      uint8_t channel = DataChannel(data);
+      if (wheel[channel] == value) continue;
+      wheel[channel] = value;
       ++context->counts.wheelEvents;
     }
-    uint64_t delta = uint64_t{event.tick} - last;
+    uint64_t delta = TimedTick(event) - last;
     if (delta > kMaxVariableLength) {
       context->status = kPerformTooLarge;
       return;
     }
     chunk->pendingDelta = static_cast<uint32_t>(delta);
-    last = uint64_t{event.tick};
+    last = TimedTick(event);
     bool ok = index == 0 ? WriteConductorEvent(context, chunk, event)
                          : WriteEvent(context, chunk, event);
     if (!ok) return;
-    if (index != 0 && event.kind == kTimedNoteOn) ++context->counts.noteOns;
+    if (index != 0 && kind == kTimedNoteOn) ++context->counts.noteOns;
   }
+  context->liveEvents -= list->live;
+  list->count = list->live = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
   if (delta > kMaxVariableLength) {
     context->status = kPerformTooLarge;
@@ -225,6 +234,7 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
   // The end of track at the pending delta, so the chunk lasts to the end of
   // the last measure played.
   Appended(context, chunk, before, AppendTextMetaEvent(chunk, kMetaEndOfTrack, "", 0));
+  UpdateLiveLimit(context);
 }
 
 }  // namespace Tolvenar
