@@ -34,7 +34,9 @@ int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_
     return 0;
   }
   // Position x 60 scaled by the length: compare positions as p x length.
-  int64_t at = static_cast<int64_t>((tick - start) * kCurvePositions);
+  uint64_t since = tick > start ? tick - start : 0;  // a grace before the note's start
+  if (since > length) since = length;
+  int64_t at = static_cast<int64_t>(since * kCurvePositions);
   int64_t len = static_cast<int64_t>(length);
   const BendPoint* points = curve->points;
   int64_t previousPosition = Clamp(points[0].position, 0, kCurvePositions);
@@ -46,7 +48,7 @@ int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_
     if (at <= position * len && position > previousPosition) {
       int64_t span = (position - previousPosition) * len;
       int64_t done = at - previousPosition * len;
-      return static_cast<int32_t>((previousValue + (value - previousValue) * done / span) * 2);
+      return static_cast<int32_t>(previousValue * 2 + (value - previousValue) * 2 * done / span);
     }
     if (position >= previousPosition) {
       previousPosition = position;

@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes through the whole path (load from memory,
-// convert, serialise to a buffer and to a stream, release). Any invalid MIDI
-// output, or a stream that differs from the buffer, aborts.
+// convert in both playback modes, serialise to a buffer and to a stream,
+// release). Any invalid MIDI output, or a stream that differs from the
+// buffer, aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "orlix/tolvenar.h"
+#include "perform/perform.h"
 #include "support/midi_validator.h"
+#include "support/performed_notes.h"
 
 using namespace Tolvenar;
 
@@ -46,6 +49,26 @@ void ConvertAndCheck(FileStruct* song) {
   FreeMidiFileStruct(&midi);
 }
 
+// Full playback: a valid file whose every note-off ends a started note and
+// whose notes all end with their track, or a clean refusal.
+void PerformAndCheck(const FileStruct* song) {
+  uint8_t* buffer = nullptr;
+  size_t size = 0;
+  PerformStatus status = PerformSongToBuffer(song, 480, uint64_t{16} << 20, &buffer, &size);
+  if (status != kPerformDone) {
+    if (buffer != nullptr || size != 0) Fail("a failed performance handed out bytes");
+    if (status != kPerformTooLarge && status != kPerformBadArgument) Fail("performance failed");
+    return;
+  }
+  std::string problem = orlix_test::ValidateMidiFile(buffer, size);
+  if (!problem.empty()) Fail(problem.c_str());
+  for (const orlix_test::PerformedChunk& chunk : orlix_test::ReadPerformance(buffer, size).chunks) {
+    if (chunk.unpairedOffs != 0) Fail("performed note-off without its note");
+    if (chunk.unfinished != 0) Fail("performed note sounding past its track's end");
+  }
+  DestroyMidiBuffer(buffer);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -54,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FileStruct song;
   if (LoadFileStruct(&song, stream)) {
     ConvertAndCheck(&song);
+    PerformAndCheck(&song);
     FreeFileStruct(&song);
     FreeFileStruct(&song);  // releasing twice is harmless
   } else {
