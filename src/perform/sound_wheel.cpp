@@ -1,5 +1,7 @@
 // The pitch wheel of a sound: bends, tremolo bar, slides and vibrato summed
 // in cents, sampled in small steps, against a bend range of 12 semitones.
+#include <algorithm>
+
 #include "perform/sound.h"
 
 namespace Tolvenar {
@@ -123,24 +125,39 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
     const WheelSegment& segment = sound->segment;
     WheelRamp slide = SlideRamp(context, sound, nextPitch);
     uint32_t period = context->ticksPerQuarter / 4;
-    // A segment that only holds the wheel where earlier glides left it has
-    // one value throughout.
-    bool still = segment.bend == nullptr && segment.bar == nullptr && segment.vibrato == 0 &&
-                 slide.start == slide.end && slide.from == slide.to &&
-                 segment.base.from == segment.base.to;
-    // Steps of at most 20 ticks at 480 a quarter; a vibrato's steps fall on
-    // its peaks.
-    uint32_t step = segment.vibrato != 0 ? context->ticksPerQuarter / 32
-                                         : context->ticksPerQuarter / 24;
+    // Past the last glide and curve point the value holds (vibrato aside):
+    // sampling stops one step after that.
+    uint64_t settled = segment.to;
+    if (segment.vibrato == 0) {
+      settled = segment.from;
+      if (segment.base.from != segment.base.to) settled = std::max(settled, segment.base.end);
+      if (slide.from != slide.to) settled = std::max(settled, slide.end);
+      if (segment.bend != nullptr) settled = std::max(settled, segment.bendStart + segment.bendLength);
+      if (segment.bar != nullptr) settled = std::max(settled, segment.barStart + segment.barLength);
+    }
+    // Steps of at most 20 ticks at 480 a quarter. A vibrato is sampled six
+    // times a cycle, half a step in, so that two samples fall on its peaks.
+    uint32_t step = context->ticksPerQuarter / 24;
     if (step == 0) step = 1;
-    for (uint64_t tick = segment.from; tick < segment.to; tick += step) {
+    uint64_t first = segment.from + (segment.vibrato != 0 ? step / 2 : 0);
+    if (segment.vibrato != 0 && first < segment.to) {
+      // The wheel's value where the segment starts, before the first sample.
+      uint16_t value = CentsToWheel(int64_t{RampAt(segment.base, segment.from)} +
+                                    RampAt(slide, segment.from) +
+                                    CurveAt(segment.bend, segment.bendStart, segment.bendLength,
+                                            segment.from) +
+                                    CurveAt(segment.bar, segment.barStart, segment.barLength,
+                                            segment.from));
+      if (value != sound->lastWheel) AddWheel(context, sound, segment.from, kTimedWheel, value);
+    }
+    for (uint64_t tick = first; tick < segment.to; tick += step) {
       int64_t cents = int64_t{RampAt(segment.base, tick)} + RampAt(slide, tick) +
                       CurveAt(segment.bend, segment.bendStart, segment.bendLength, tick) +
                       CurveAt(segment.bar, segment.barStart, segment.barLength, tick) +
                       VibratoAt(segment.vibrato, tick - segment.from, period);
       uint16_t value = CentsToWheel(cents);
       if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
-      if (still) break;
+      if (tick >= settled) break;
     }
     sound->hasSegment = false;
   }

@@ -60,24 +60,34 @@ uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick,
 
 // Least significant digit first, eleven bits a pass, over the tick and kind
 // only: every pass keeps the order it finds, so equal ticks and kinds stay in
-// the order they were added in.
+// the order they were added in. The counts of every pass come from one read.
 void SortTimedList(TimedList* list) {
   constexpr uint32_t kDigitBits = 11;
   constexpr uint32_t kDigits = 1u << kDigitBits;
+  constexpr uint32_t kMostPasses = (64 - kKindShift + kDigitBits - 1) / kDigitBits;
   uint64_t highest = 0;
   for (uint32_t i = 0; i < list->count; ++i) highest |= list->items[i];
+  uint32_t passes = 0;
+  while (passes < kMostPasses && (highest >> (kKindShift + passes * kDigitBits)) != 0) ++passes;
+  if (passes == 0) return;
+  static_assert(kMostPasses <= 4, "digit tables");
+  uint32_t starts[4][kDigits] = {};
+  for (uint32_t i = 0; i < list->count; ++i) {
+    uint64_t key = list->items[i] >> kKindShift;
+    for (uint32_t p = 0; p < passes; ++p) ++starts[p][(key >> (p * kDigitBits)) & (kDigits - 1)];
+  }
   uint64_t* from = list->items;
   uint64_t* to = list->scratch;
-  for (uint32_t shift = kKindShift; shift < 64 && (highest >> shift) != 0; shift += kDigitBits) {
-    uint32_t starts[kDigits] = {};
-    for (uint32_t i = 0; i < list->count; ++i) ++starts[(from[i] >> shift) & (kDigits - 1)];
+  for (uint32_t p = 0; p < passes; ++p) {
+    uint32_t* start = starts[p];
     uint32_t sum = 0;
-    for (uint32_t& start : starts) {
-      uint32_t here = start;
-      start = sum;
+    for (uint32_t d = 0; d < kDigits; ++d) {
+      uint32_t here = start[d];
+      start[d] = sum;
       sum += here;
     }
-    for (uint32_t i = 0; i < list->count; ++i) to[starts[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
+    uint32_t shift = kKindShift + p * kDigitBits;
+    for (uint32_t i = 0; i < list->count; ++i) to[start[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
     uint64_t* swap = from;
     from = to;
     to = swap;
