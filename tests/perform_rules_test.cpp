@@ -49,7 +49,7 @@ NoteRecord Effects(NoteRecord note, uint8_t flags1, uint8_t flags2) {
   return note;
 }
 NoteRecord Grace(NoteRecord note, int fret, int dynamic, int transition, int duration) {
-  note = Effects(note, 0x10, 0);
+  note = Effects(note, static_cast<uint8_t>(note.effects.flags1 | 0x10), note.effects.flags2);
   note.effects.grace[0] = static_cast<uint8_t>(fret);
   note.effects.grace[1] = static_cast<uint8_t>(dynamic);
   note.effects.grace[2] = static_cast<uint8_t>(transition);
@@ -57,7 +57,7 @@ NoteRecord Grace(NoteRecord note, int fret, int dynamic, int transition, int dur
   return note;
 }
 NoteRecord Harmonic(NoteRecord note, int kind) {
-  note = Effects(note, 0, 0x10);
+  note = Effects(note, note.effects.flags1, static_cast<uint8_t>(note.effects.flags2 | 0x10));
   note.effects.harmonic = static_cast<uint8_t>(kind);
   return note;
 }
@@ -295,6 +295,8 @@ TEST(PerformRules, GracesStrokesRepeatsAndLengths) {
   trill.effects.trill[0] = 7;
   trill.effects.trill[1] = 2;
   NoteRecord ring = Effects(Fret(0), 0x08, 0);
+  NoteRecord ringingTremolo = Effects(Fret(0), 0x08, 0x04);
+  ringingTremolo.effects.tremoloPicking = 2;
   ExpectNotes({
       {"a grace takes its time from the note before",
        OneTrack({{Play(kQuarterBeat, 0), Beat(kQuarterBeat, {{0, Grace(Fret(5), 3, 4, 0, 2)}})}}),
@@ -317,6 +319,12 @@ TEST(PerformRules, GracesStrokesRepeatsAndLengths) {
                  {Beat(kHalfBeat, {{0, ring}})},
                  {}}),
        {"0 960 64 95 0", "480 960 59 95 0", "960 480 66 95 0", "1920 1920 64 95 0"}},
+      {"a let-ring tremolo is struck through its beat, then rings to the song's end",
+       OneTrack({{Beat(kQuarterBeat, {{0, ringingTremolo}})}}),
+       {"0 120 64 95 0", "120 120 64 95 0", "240 120 64 95 0", "360 1560 64 95 0"}},
+      {"a grace on the beat stays within its beat, a let-ring note after it",
+       OneTrack({{Beat(4, {{0, Grace(ring, 3, 4, 0, 3)}})}}),
+       {"0 30 67 63 0", "30 1890 64 95 0"}},
       {"palm mute and staccato sound half their length",
        OneTrack({{Beat(kQuarterBeat, {{0, Effects(Fret(0), 0, 0x02)}}),
                   Beat(kHalfBeat, {{0, Effects(Fret(0), 0, 0x01)}})}}),

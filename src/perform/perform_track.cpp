@@ -390,7 +390,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
     ++context->counts.graceNotes;
     uint32_t length = GraceTicks(context, effects->grace[3]);
     uint64_t graceStart = shape.gracesBefore ? shape.start - length : shape.start;
-    uint64_t graceEnd = shape.gracesBefore ? shape.start : Min(shape.start + length, end);
+    uint64_t graceEnd = shape.gracesBefore ? shape.start : Min(shape.start + length, Min(end, shape.end));
     if (!shape.gracesBefore) mainStart = Max(start, graceEnd);
     int32_t gracePitch = FrettedPitch(walk->track, slot, effects->grace[0]);
     uint8_t graceVelocity = DynamicVelocity(effects->grace[1], 0);
@@ -418,7 +418,10 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   uint64_t strike = mainStart;
   uint32_t index = 0;
   if (repeat != 0) {
-    for (; strike + repeat < end; strike += repeat, ++index) {
+    // Struck again through the beat; a let-ring note then rings from its
+    // last stroke.
+    uint64_t repeatEnd = Min(end, shape.end);
+    for (; strike + repeat < repeatEnd; strike += repeat, ++index) {
       PlayShortNote(walk, channel, index % 2 == 1 && trill ? trillPitch : pitch, velocity, strike,
                     strike + repeat);
     }
