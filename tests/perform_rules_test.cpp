@@ -347,6 +347,8 @@ TEST(PerformRules, PitchWheel) {
   dip.flags2 = 0x04;
   dip.tremoloBar.points = {{0, 0, 0}, {30, -100, 0}, {60, 0, 0}};
   NoteRecord vibrato = Effects(Fret(0), 0, 0x40);
+  NoteRecord bentTie = Bend(0, {{0, 0, 0}, {60, 100, 0}});
+  bentTie.type = 2;
   SongFile sameChannel = OneTrack({{Beat(kQuarterBeat, {{0, Bend(5, {{0, 0, 0}, {60, 50, 0}})}})}});
   sameChannel.tracks[0].effectsChannel = 1;
   const WheelCase cases[] = {
@@ -386,6 +388,11 @@ TEST(PerformRules, PitchWheel) {
        {"0 420 64 95 0", "420 540 67 63 1"},
        {"440 1 8643", "480 1 9557", "960 1 8192"},
        4},
+      {"a bend on a tied note moves the held note onto the effects channel",
+       OneTrack({{Play(kQuarterBeat, 5), Beat(kQuarterBeat, {{0, bentTie}})}}),
+       {"0 960 69 95 1"},
+       {"500 1 8247", "720 1 8875", "940 1 9496", "960 1 8192"},
+       24},
       {"an effects channel equal to the main one", sameChannel,
        {"0 480 69 95 0"},
        {"240 0 8533", "480 0 8192"},

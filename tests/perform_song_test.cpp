@@ -150,6 +150,27 @@ TEST(PerformSong, StopsAtTheSizeLimit) {
   }
 }
 
+// 40 measures of 255/1, each repeated 255 times, last longer than 2^32
+// ticks: refused as too large rather than wrapped.
+TEST(PerformSong, RefusesAWalkPastTheLongestSong) {
+  SongFile file;
+  for (int m = 0; m < 40; ++m) {
+    MeasureHeaderRecord header = Signature(255, 1);
+    header.flags |= 0x04 | 0x08;
+    header.repeatCount = 255;
+    file.measures.push_back(header);
+  }
+  file.tracks = {TrackRecord()};
+  MemoryStream in(file.bytes());
+  FileStruct song = {};
+  ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
+  uint8_t* buffer = nullptr;
+  size_t size = 0;
+  EXPECT_EQ(kPerformTooLarge, PerformSongToBuffer(&song, 480, kNoLimit, &buffer, &size));
+  EXPECT_EQ(nullptr, buffer);
+  FreeFileStruct(&song);
+}
+
 TEST(PerformSong, RefusesBadArguments) {
   LoadedSong rich;
   ASSERT_TRUE(rich.loaded);
