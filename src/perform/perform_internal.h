@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// The rules shared with the classic walk, used through these names only:
+// TempoToMicroseconds, VolumeToController, IsValidOneBased,
+// TrackChannelEntry, MeasureCell, PlainLength and BeatLengthAt.
 #include "convert/convert_internal.h"
 #include "orlix/tolvenar.h"
 #include "perform/perform.h"
@@ -36,6 +39,13 @@ enum TimedKind : uint8_t {
 constexpr uint32_t kKindShift = 29;
 constexpr uint32_t kMaxTimedData = (1u << kKindShift) - 1;
 constexpr uint64_t kMaxTick = UINT32_MAX;
+// The Standard MIDI File's limits: the slowest tempo three bytes hold, the
+// longest delta four variable-length bytes hold, the bytes in front of the
+// chunks and in front of each chunk.
+constexpr uint32_t kSlowestTempo = 0xFFFFFF;
+constexpr uint32_t kLongestDelta = 0x0FFFFFFF;
+constexpr uint64_t kMidiHeaderBytes = 14;
+constexpr uint64_t kChunkHeadBytes = 8;
 
 inline uint32_t TimedTick(uint64_t event) { return static_cast<uint32_t>(event >> 32); }
 inline uint8_t TimedKindOf(uint64_t event) { return static_cast<uint8_t>((event >> kKindShift) & 7); }

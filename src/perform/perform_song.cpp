@@ -108,9 +108,9 @@ PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
   context.ticksPerSixtyFourth = ticksPerQuarter / 16;
   context.maxBytes = maxBytes;
   context.status = kPerformDone;
-  context.fileBytes = kFileHeaderBytes;
+  context.fileBytes = kMidiHeaderBytes;
   for (uint32_t i = 0; i < file->trackCount; ++i) {
-    context.fileBytes += kChunkHeaderBytes + uint64_t{file->tracks[i].length};
+    context.fileBytes += kChunkHeadBytes + uint64_t{file->tracks[i].length};
   }
   UpdateLiveLimit(&context);
   if (context.fileBytes > maxBytes) {

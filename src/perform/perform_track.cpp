@@ -241,7 +241,7 @@ void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
   if (mix->tempo > 0) {
     uint32_t microseconds = TempoToMicroseconds(static_cast<uint32_t>(mix->tempo));
     AddTimed(context, &context->conductor, tick, kTimedTempo,
-             microseconds < kMaxSetTempo ? microseconds : kMaxSetTempo);
+             microseconds < kSlowestTempo ? microseconds : kSlowestTempo);
   }
   if (mix->instrument >= 0) {
     SendPair(walk, tick, kTimedProgram, static_cast<uint8_t>(mix->instrument), 0);

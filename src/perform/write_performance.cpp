@@ -135,7 +135,7 @@ void WriteConductorStart(PerformContext* context) {
   MidiTrackChunk* chunk = &context->file->tracks[0];
   uint32_t tempo = static_cast<uint32_t>(context->song->tempo);
   uint32_t microseconds = kDefaultTempoMicroseconds;
-  if (tempo != 0) microseconds = std::min(TempoToMicroseconds(tempo), kMaxSetTempo);
+  if (tempo != 0) microseconds = std::min(TempoToMicroseconds(tempo), kSlowestTempo);
   uint32_t before = chunk->length;
   if (!Appended(context, chunk, before, AddMetaEventSetTempo(chunk, microseconds))) return;
   before = chunk->length;
@@ -211,7 +211,7 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
       ++context->counts.wheelEvents;
     }
     uint64_t delta = TimedTick(event) - last;
-    if (delta > kMaxVariableLength) {
+    if (delta > kLongestDelta) {
       context->status = kPerformTooLarge;
       return;
     }
@@ -225,7 +225,7 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
   context->liveEvents -= list->live;
   list->count = list->live = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
-  if (delta > kMaxVariableLength) {
+  if (delta > kLongestDelta) {
     context->status = kPerformTooLarge;
     return;
   }
