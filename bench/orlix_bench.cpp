@@ -16,6 +16,9 @@ using namespace Tolvenar;
 
 namespace {
 
+constexpr ORLIX_MidiOptions kClassicPlayback = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 480, 0};
+
+
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::vector<uint8_t> bytes;
   if (FILE* f = fopen(path.c_str(), "rb")) {
@@ -135,7 +138,7 @@ void BM_OpenConvertClose(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     ORLIX_Song* song = ORLIX_OpenMemory(bytes.data(), bytes.size(), nullptr);
     unsigned char* buffer = nullptr;
-    if (!song || !ORLIX_ToMidi(song, nullptr, &buffer, &outputBytes, nullptr)) {
+    if (!song || !ORLIX_ToMidi(song, &kClassicPlayback, &buffer, &outputBytes, nullptr)) {
       state.SkipWithError("song did not open or convert");
       ORLIX_Close(song);
       return;

@@ -15,6 +15,7 @@
 #include "orlix/tolvenar.h"
 #include "support/failing_alloc.h"
 #include "support/midi_validator.h"
+#include "support/playback_options.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
 
@@ -326,7 +327,7 @@ TEST_P(AllocationSweep, HandleConversionYieldsAValidFileOrOutOfMemory) {
   long runs = SweepAllocationFailures(
       [&] {
         Conversion c = {0, nullptr, 0, {}};
-        c.result = ORLIX_ToMidi(song, nullptr, &c.buffer, &c.size, &c.error);
+        c.result = ORLIX_ToMidi(song, &orlix_test::kClassic, &c.buffer, &c.size, &c.error);
         return c;
       },
       [&](const Conversion& c, bool) {

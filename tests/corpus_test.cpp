@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/playback_options.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
 
@@ -112,7 +113,7 @@ TEST(Corpus, EveryVersion4SongOpensAsAHandleFromEverySource) {
       EXPECT_TRUE(SameSong(reference, *ORLIX_GetSong(song))) << path;
       unsigned char* buffer = nullptr;
       size_t size = 0;
-      ASSERT_EQ(1, ORLIX_ToMidi(song, nullptr, &buffer, &size, &error)) << path << ": " << error.message;
+      ASSERT_EQ(1, ORLIX_ToMidi(song, &orlix_test::kClassic, &buffer, &size, &error)) << path << ": " << error.message;
       EXPECT_EQ(ORLIX_ERROR_NONE, error.kind);
       EXPECT_TRUE(std::vector<uint8_t>(buffer, buffer + size) == midi) << path;
       ORLIX_DestroyMidiBuffer(buffer);

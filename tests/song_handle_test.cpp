@@ -301,7 +301,7 @@ const OptionsCase kOptionsCases[] = {
     {"Division8", {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 8, 0}, ORLIX_ERROR_ARGUMENT, 0},
     {"Division488", {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 488, 0}, ORLIX_ERROR_ARGUMENT, 0},
     {"Division4096", {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 4096, 0}, ORLIX_ERROR_ARGUMENT, 0},
-    {"UnknownPlayback", {sizeof(ORLIX_MidiOptions), 1, 0, 0}, ORLIX_ERROR_ARGUMENT, 0},
+    {"UnknownPlayback", {sizeof(ORLIX_MidiOptions), 2, 0, 0}, ORLIX_ERROR_ARGUMENT, 0},
     {"SizeTooSmall", {sizeof(ORLIX_MidiOptions) - 1, ORLIX_PLAYBACK_CLASSIC, 0, 0}, ORLIX_ERROR_ARGUMENT, 0},
     {"MaxBytesTooSmall", {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 0, 100}, ORLIX_ERROR_TOO_LARGE, 0},
 };
@@ -325,8 +325,14 @@ TEST_P(MidiOptions, ConvertAsTheClassicExportOrRefuse) {
     if (GetParam().division == 480) {
       unsigned char* again = nullptr;
       size_t againSize = 0;
+      ORLIX_MidiOptions full = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 480, 0};
+      unsigned char* performed = nullptr;
+      size_t performedSize = 0;
       ASSERT_EQ(1, ORLIX_ToMidi(song, nullptr, &again, &againSize, nullptr));
-      EXPECT_EQ(0, memcmp(buffer, again, size)) << "null options are the defaults";
+      ASSERT_EQ(1, ORLIX_ToMidi(song, &full, &performed, &performedSize, nullptr));
+      EXPECT_TRUE(againSize == performedSize && memcmp(performed, again, againSize) == 0)
+          << "null options are full playback at 480";
+      ORLIX_DestroyMidiBuffer(performed);
       ORLIX_DestroyMidiBuffer(again);
     }
   } else {

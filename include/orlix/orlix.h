@@ -128,7 +128,11 @@ ORLIX_API int ORLIX_GetFormat(const ORLIX_Song* song);
 /* The song's records, read-only, valid until ORLIX_Close. */
 ORLIX_API const ORLIX_RECORD(FileStruct) * ORLIX_GetSong(const ORLIX_Song* song);
 
-enum { ORLIX_PLAYBACK_CLASSIC = 0 };
+/* Classic: the tablature played plainly, the bytes of ORLIX_CreateMidiBuffer
+   at 480 ticks per quarter. Full: as the tablature sounds (ties held, dead,
+   grace and let-ring notes, strokes, tremolo picking, trills, bends, slides,
+   vibrato and harmonics, dynamics, alternate endings). */
+enum { ORLIX_PLAYBACK_CLASSIC = 0, ORLIX_PLAYBACK_FULL = 1 };
 
 typedef struct ORLIX_MidiOptions {
   unsigned size;             /* sizeof(ORLIX_MidiOptions): lets the struct grow */
@@ -138,7 +142,8 @@ typedef struct ORLIX_MidiOptions {
 } ORLIX_MidiOptions;
 
 /* Converts the song into a Standard MIDI File (format 1) in a new buffer,
-   released with ORLIX_DestroyMidiBuffer. Null options mean the defaults.
+   released with ORLIX_DestroyMidiBuffer. Null options mean the defaults:
+   full playback at 480 ticks per quarter, at most 1 GiB.
    Returns 1, or 0 with *buffer null and *size 0. */
 ORLIX_API int ORLIX_ToMidi(const ORLIX_Song* song, const ORLIX_MidiOptions* options,
                            unsigned char** buffer, size_t* size, ORLIX_Error* error);

@@ -4,6 +4,7 @@
 
 #include "convert/classic_conversion.h"
 #include "handle/song_handle.h"
+#include "perform/perform.h"
 
 using orlix_handle::ReportError;
 using orlix_handle::ReportSuccess;
@@ -15,14 +16,14 @@ constexpr size_t kDefaultMaxBytes = size_t{1} << 30;
 
 // The options with every 0 replaced by its default; 0 when they are invalid.
 int ChooseOptions(const ORLIX_MidiOptions* given, ORLIX_MidiOptions* chosen, ORLIX_Error* error) {
-  *chosen = ORLIX_MidiOptions{sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 0, 0};
+  *chosen = ORLIX_MidiOptions{sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 0, 0};
   if (given) {
     if (given->size < sizeof(ORLIX_MidiOptions))
       return ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "options size %u is smaller than %zu", given->size,
                          sizeof(ORLIX_MidiOptions));
     *chosen = *given;
   }
-  if (chosen->playback != ORLIX_PLAYBACK_CLASSIC)
+  if (chosen->playback != ORLIX_PLAYBACK_CLASSIC && chosen->playback != ORLIX_PLAYBACK_FULL)
     return ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "unknown playback %u", chosen->playback);
   unsigned ticks = chosen->ticksPerQuarter;
   if (ticks != 0 && (ticks < 16 || ticks > 4080 || ticks % 16 != 0))
@@ -31,6 +32,24 @@ int ChooseOptions(const ORLIX_MidiOptions* given, ORLIX_MidiOptions* chosen, ORL
   if (ticks == 0) chosen->ticksPerQuarter = kDefaultTicksPerQuarter;
   if (chosen->maxBytes == 0) chosen->maxBytes = kDefaultMaxBytes;
   return 1;
+}
+
+// The chosen playback's conversion; both end in the same four ways.
+Tolvenar::ConversionStatus Convert(const Tolvenar::FileStruct* song, const ORLIX_MidiOptions& chosen,
+                                   unsigned char** buffer, size_t* size) {
+  if (chosen.playback == ORLIX_PLAYBACK_CLASSIC)
+    return Tolvenar::ConvertClassicToBuffer(song, chosen.ticksPerQuarter, chosen.maxBytes, buffer, size);
+  switch (Tolvenar::PerformSongToBuffer(song, chosen.ticksPerQuarter, chosen.maxBytes, buffer, size)) {
+    case Tolvenar::kPerformDone:
+      return Tolvenar::kConversionDone;
+    case Tolvenar::kPerformOutOfMemory:
+      return Tolvenar::kConversionOutOfMemory;
+    case Tolvenar::kPerformTooLarge:
+      return Tolvenar::kConversionTooLarge;
+    case Tolvenar::kPerformBadArgument:
+      break;
+  }
+  return Tolvenar::kConversionBadArgument;
 }
 
 }  // namespace
@@ -43,7 +62,7 @@ extern "C" int ORLIX_ToMidi(const ORLIX_Song* song, const ORLIX_MidiOptions* opt
     return ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no %s given", !song ? "song" : "buffer or size");
   ORLIX_MidiOptions chosen;
   if (!ChooseOptions(options, &chosen, error)) return 0;
-  switch (Tolvenar::ConvertClassicToBuffer(&song->song, chosen.ticksPerQuarter, chosen.maxBytes, buffer, size)) {
+  switch (Convert(&song->song, chosen, buffer, size)) {
     case Tolvenar::kConversionDone:
       ReportSuccess(error);
       return 1;

@@ -1,9 +1,9 @@
 // Fuzz target: arbitrary bytes through the whole path (load from memory,
-// convert, serialise to a buffer and to a stream, release), and through the
-// song handles (open from memory, convert). Any invalid MIDI output, a
-// stream that differs from the buffer, a handle that disagrees with the
-// classic load, or a failed open without a kind and an offset inside the
-// input, aborts.
+// convert in both playback modes, serialise to a buffer and to a stream,
+// release), and through the song handles (open from memory, convert). Any
+// invalid MIDI output, a stream that differs from the buffer, a handle that
+// disagrees with the classic load, or a failed open without a kind and an
+// offset inside the input, aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +12,10 @@
 
 #include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
+#include "perform/perform.h"
 #include "support/midi_validator.h"
+#include "support/performed_notes.h"
+#include "support/playback_options.h"
 
 using namespace Tolvenar;
 
@@ -72,7 +75,7 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
     Fail("the handle read a song LoadFileStruct refused");
   unsigned char* buffer = nullptr;
   size_t length = 0;
-  if (ORLIX_ToMidi(song, nullptr, &buffer, &length, &error)) {
+  if (ORLIX_ToMidi(song, &orlix_test::kClassic, &buffer, &length, &error)) {
     if (loaded && !exported.empty() &&
         (length != exported.size() || memcmp(buffer, exported.data(), length) != 0))
       Fail("the handle's conversion differs from the classic export");
@@ -81,6 +84,26 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
     Fail("a failed conversion without a kind");
   }
   ORLIX_Close(song);
+}
+
+// Full playback: a valid file whose every note-off ends a started note and
+// whose notes all end with their track, or a clean refusal.
+void PerformAndCheck(const FileStruct* song) {
+  uint8_t* buffer = nullptr;
+  size_t size = 0;
+  PerformStatus status = PerformSongToBuffer(song, 480, uint64_t{16} << 20, &buffer, &size);
+  if (status != kPerformDone) {
+    if (buffer != nullptr || size != 0) Fail("a failed performance handed out bytes");
+    if (status != kPerformTooLarge && status != kPerformBadArgument) Fail("performance failed");
+    return;
+  }
+  std::string problem = orlix_test::ValidateMidiFile(buffer, size);
+  if (!problem.empty()) Fail(problem.c_str());
+  for (const orlix_test::PerformedChunk& chunk : orlix_test::ReadPerformance(buffer, size).chunks) {
+    if (chunk.unpairedOffs != 0) Fail("performed note-off without its note");
+    if (chunk.unfinished != 0) Fail("performed note sounding past its track's end");
+  }
+  DestroyMidiBuffer(buffer);
 }
 
 }  // namespace
@@ -93,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int loaded = LoadFileStruct(&song, stream);
   if (loaded) {
     exported = ConvertAndCheck(&song);
+    PerformAndCheck(&song);
     FreeFileStruct(&song);
     FreeFileStruct(&song);  // releasing twice is harmless
   } else {

@@ -1,0 +1,184 @@
+// Pieces of the performance shared by its files: the timed event lists, the
+// order of measures, the per-track walk and the chunk writing.
+#ifndef ORLIX_PERFORM_INTERNAL_H
+#define ORLIX_PERFORM_INTERNAL_H
+
+#include <cstdint>
+
+// The rules shared with the classic walk, used through these names only:
+// TempoToMicroseconds, VolumeToController, IsValidOneBased,
+// TrackChannelEntry, MeasureCell, PlainLength and BeatLengthAt.
+#include "convert/song_rules.h"
+#include "orlix/tolvenar.h"
+#include "perform/perform.h"
+
+namespace Tolvenar {
+
+// Kinds of timed events, in the order they take at one tick: a released
+// pitch goes before it is struck again, a wheel returns to centre before the
+// next note's wheel is set, and settings and wheel come before the note-on
+// they shape. The conductor's kinds follow the classic order (time
+// signature, marker, tempo changes).
+enum TimedKind : uint8_t {
+  kTimedNone,  // a note-on taken back because its note came to no length
+  kTimedNoteOff,
+  kTimedWheelReturn,
+  kTimedProgram,
+  kTimedControl,
+  kTimedWheel,
+  kTimedNoteOn,
+  kTimedTimeSignature = 1,
+  kTimedMarker = 2,
+  kTimedTempo = 3,
+};
+
+// A timed event in 64 bits: the tick in bits 32..63, the kind in 29..31 and
+// the kind's data below (ChannelData for channel events; a tempo's
+// microseconds; a time signature's numerator x 256 + denominator; a
+// marker's measure), so the events sort as plain integers.
+constexpr uint32_t kKindShift = 29;
+constexpr uint32_t kMaxTimedData = (1u << kKindShift) - 1;
+constexpr uint64_t kMaxTick = UINT32_MAX;
+// The Standard MIDI File's limits: the slowest tempo three bytes hold, the
+// longest delta four variable-length bytes hold, the bytes in front of the
+// chunks and in front of each chunk.
+constexpr uint32_t kSlowestTempo = 0xFFFFFF;
+constexpr uint32_t kLongestDelta = 0x0FFFFFFF;
+constexpr uint64_t kMidiHeaderBytes = 14;
+constexpr uint64_t kChunkHeadBytes = 8;
+
+inline uint32_t TimedTick(uint64_t event) { return static_cast<uint32_t>(event >> 32); }
+inline uint8_t TimedKindOf(uint64_t event) { return static_cast<uint8_t>((event >> kKindShift) & 7); }
+inline uint32_t TimedData(uint64_t event) { return static_cast<uint32_t>(event) & kMaxTimedData; }
+inline uint64_t WithTimedKind(uint64_t event, uint8_t kind) {
+  return (event & ~(uint64_t{7} << kKindShift)) | uint64_t{kind} << kKindShift;
+}
+
+// Channel 0..15, two data bytes 0..127.
+inline uint32_t ChannelData(uint8_t channel, uint8_t data1, uint8_t data2) {
+  return uint32_t{channel} << 14 | uint32_t{data1} << 7 | data2;
+}
+inline uint8_t DataChannel(uint32_t data) { return static_cast<uint8_t>(data >> 14 & 15); }
+inline uint8_t DataByte1(uint32_t data) { return static_cast<uint8_t>(data >> 7 & 127); }
+inline uint8_t DataByte2(uint32_t data) { return static_cast<uint8_t>(data & 127); }
+inline uint64_t WithChannel(uint64_t event, uint8_t channel) {
+  return (event & ~(uint64_t{15} << 14)) | uint64_t{channel} << 14;
+}
+
+// Grown geometrically; scratch is the sort's second buffer.
+struct TimedList {
+  uint64_t* items;
+  uint64_t* scratch;
+  uint32_t count;
+  uint32_t capacity;
+  uint32_t live;  // events that will be written (taken-back note-ons excluded)
+};
+
+void FreeTimedList(TimedList* list);
+// Sorts by tick, then kind, keeping the order of adding among equals.
+void SortTimedList(TimedList* list);
+
+struct PerformContext {
+  const FileStruct* song;
+  MidiFileStruct* file;
+  uint32_t ticksPerQuarter;
+  uint32_t ticksPerSixtyFourth;
+  uint64_t maxBytes;
+  uint64_t fileBytes;  // the file's header, every chunk header, the chunks' bytes so far
+  uint32_t* endingSets;      // per measure
+  uint32_t* contentTicks;    // per measure: the longest track's beats
+  uint8_t* repeatPasses;     // per measure: scratch of one walk
+  uint64_t songEnd;          // end of the last measure played
+  TimedList events;          // the track being performed
+  TimedList conductor;       // chunk 0, gathered from every track
+  uint64_t liveEvents;       // in both lists, still to be written
+  uint64_t liveLimit;        // more than this many cannot fit in maxBytes
+  PerformCounts counts;
+  PerformStatus status;      // the first failure, or kPerformDone
+};
+
+// AddTimed when the list must grow or a limit is reached.
+uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
+                        uint32_t data);
+// Recomputes liveLimit after the file has grown.
+void UpdateLiveLimit(PerformContext* context);
+
+// Appends an event at a tick; returns its index, or UINT32_MAX with
+// context->status set when it cannot be kept.
+inline uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
+                         uint32_t data) {
+  if (list->count < list->capacity && context->liveEvents < context->liveLimit &&
+      tick <= kMaxTick) {
+    ++context->liveEvents;
+    ++list->live;
+    list->items[list->count] = tick << 32 | uint64_t{kind} << kKindShift | data;
+    return list->count++;
+  }
+  return AddTimedSlowly(context, list, tick, kind, data);
+}
+
+// Takes back a note-on whose note came to no length.
+inline void DropTimed(PerformContext* context, TimedList* list, uint32_t index) {
+  if (index >= list->count || TimedKindOf(list->items[index]) == kTimedNone) return;
+  list->items[index] = WithTimedKind(list->items[index], kTimedNone);
+  --list->live;
+  --context->liveEvents;
+}
+
+// ------------------------------------------------------------ measure order
+
+// One walk through the measures in playing order.
+struct MeasureWalk {
+  uint32_t measure;   // the measure being played
+  uint64_t start;     // its first tick
+  uint32_t length;    // its ticks
+  bool signatureChanged;
+  uint8_t numerator;  // in force while it plays
+  uint8_t denominator;
+  // Position of the walk.
+  uint32_t next;
+  uint32_t pass;
+  uint64_t tick;
+};
+
+void StartMeasureWalk(PerformContext* context, MeasureWalk* walk);
+// Moves to the next measure played; false at the end of the song, or when
+// the song runs past kMaxTick (context->status then says so).
+bool NextMeasure(PerformContext* context, MeasureWalk* walk);
+// floor(numerator x 64 / denominator) sixty-fourths, a denominator of 0 taken
+// as 4.
+uint32_t SignatureTicks(const PerformContext* context, uint8_t numerator, uint8_t denominator);
+
+// ------------------------------------------------------------ the tracks
+
+// Performs track t through the whole walk into context->events (its notes,
+// wheel and mix-table events) and context->conductor (its tempo changes).
+void PerformTrack(PerformContext* context, uint32_t track);
+
+// ------------------------------------------------------------ writing
+
+// The chunk's opening events at tick 0: name, program, volume, pan and the
+// effect sends on the track's channel pair, and the pitch-bend range.
+void WriteTrackSetUp(PerformContext* context, uint32_t track);
+// Chunk 0's opening events: song tempo and title.
+void WriteConductorStart(PerformContext* context);
+// Sorts the list and writes it into the chunk, then its end of track at
+// songEnd.
+void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t chunk);
+
+// Channel-pair helpers for events the walk times.
+inline bool HasChannel(int32_t oneBased) { return IsValidOneBased(oneBased, kChannelCount); }
+inline bool HasSeparateEffectsChannel(const Track* track) {
+  return HasChannel(track->midiChannel) && HasChannel(track->effectsMidiChannel) &&
+         track->effectsMidiChannel != track->midiChannel;
+}
+
+// Channel-table value (0..255) x 8, at most 127: pan and the effect sends.
+inline uint8_t SendLevel(uint8_t value) {
+  uint32_t level = uint32_t{value} * 8;
+  return static_cast<uint8_t>(level > 127 ? 127 : level);
+}
+
+}  // namespace Tolvenar
+
+#endif

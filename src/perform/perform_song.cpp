@@ -1,0 +1,160 @@
+// The performance of a whole song: conductor walk, then each track walked,
+// sorted and written, then chunk 0 with the tempo changes the tracks made.
+#include <cstdlib>
+#include <cstring>
+
+#include "perform/perform_internal.h"
+
+namespace Tolvenar {
+namespace {
+
+constexpr uint32_t kFewestTicksPerQuarter = 16;
+constexpr uint32_t kMostTicksPerQuarter = 4080;
+constexpr uint32_t kMostChunks = 0xFFFF;
+
+// The ticks the beats of each measure take on the track that takes longest.
+void ComputeContentTicks(PerformContext* context) {
+  const FileStruct* song = context->song;
+  for (uint32_t m = 0; m < song->measureCount; ++m) {
+    uint32_t longest = 0;
+    for (uint32_t t = 0; t < song->trackCount; ++t) {
+      const TrackMeasure* cell = MeasureCell(song, m, t);
+      if (cell == nullptr) continue;
+      uint64_t ticks = 0;
+      uint32_t position = 0;
+      for (uint32_t b = 0; b < cell->beatCount; ++b) {
+        const Beat* beat = &cell->beats[b];
+        uint32_t plain = PlainLength(beat);
+        int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
+                                      song->tripletFeel);
+        position += plain;
+        if (length > 0) ticks += static_cast<uint32_t>(length);
+      }
+      if (ticks > kMaxTick) ticks = kMaxTick;
+      if (ticks > longest) longest = static_cast<uint32_t>(ticks);
+    }
+    context->contentTicks[m] = longest;
+  }
+}
+
+// Time signatures and markers at the times of the walk; sets songEnd.
+void WalkConductor(PerformContext* context) {
+  const FileStruct* song = context->song;
+  MeasureWalk at;
+  StartMeasureWalk(context, &at);
+  while (context->status == kPerformDone && NextMeasure(context, &at)) {
+    const MeasureHeader* header = &song->measureHeaders[at.measure];
+    if (at.signatureChanged) {
+      AddTimed(context, &context->conductor, at.start, kTimedTimeSignature,
+               uint32_t{at.numerator} << 8 | at.denominator);
+    }
+    if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
+      if (at.measure > kMaxTimedData) {
+        context->status = kPerformTooLarge;
+        break;
+      }
+      AddTimed(context, &context->conductor, at.start, kTimedMarker, at.measure);
+    }
+  }
+  context->songEnd = at.tick;
+}
+
+bool ValidArguments(const FileStruct* song, const MidiFileStruct* file, uint32_t ticksPerQuarter) {
+  if (song == nullptr || file == nullptr || file->tracks == nullptr) return false;
+  if (ticksPerQuarter < kFewestTicksPerQuarter || ticksPerQuarter > kMostTicksPerQuarter ||
+      ticksPerQuarter % 16 != 0) {
+    return false;
+  }
+  if (song->trackCount >= kMostChunks || file->trackCount != song->trackCount + 1) return false;
+  if (song->measureCount > 0 && song->measureHeaders == nullptr) return false;
+  return song->trackCount == 0 || song->tracks != nullptr;
+}
+
+void Perform(PerformContext* context) {
+  const FileStruct* song = context->song;
+  size_t measures = size_t{song->measureCount} + 1;
+  context->endingSets = static_cast<uint32_t*>(calloc(measures, sizeof(uint32_t)));
+  context->contentTicks = static_cast<uint32_t*>(calloc(measures, sizeof(uint32_t)));
+  context->repeatPasses = static_cast<uint8_t*>(calloc(measures, 1));
+  if (context->endingSets == nullptr || context->contentTicks == nullptr ||
+      context->repeatPasses == nullptr) {
+    context->status = kPerformOutOfMemory;
+    return;
+  }
+  ComputeEndingSets(song, context->endingSets);
+  ComputeContentTicks(context);
+  WriteConductorStart(context);
+  WalkConductor(context);
+  for (uint32_t t = 0; t < song->trackCount && context->status == kPerformDone; ++t) {
+    WriteTrackSetUp(context, t);
+    PerformTrack(context, t);
+    WriteTimedEvents(context, &context->events, t + 1);
+  }
+  WriteTimedEvents(context, &context->conductor, 0);
+}
+
+}  // namespace
+
+PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
+                                 uint32_t ticksPerQuarter, uint64_t maxBytes,
+                                 PerformCounts* counts) {
+  if (counts != nullptr) memset(counts, 0, sizeof *counts);
+  if (!ValidArguments(song, file, ticksPerQuarter)) return kPerformBadArgument;
+  PerformContext context;
+  memset(&context, 0, sizeof context);
+  context.song = song;
+  context.file = file;
+  context.ticksPerQuarter = ticksPerQuarter;
+  context.ticksPerSixtyFourth = ticksPerQuarter / 16;
+  context.maxBytes = maxBytes;
+  context.status = kPerformDone;
+  context.fileBytes = kMidiHeaderBytes;
+  for (uint32_t i = 0; i < file->trackCount; ++i) {
+    context.fileBytes += kChunkHeadBytes + uint64_t{file->tracks[i].length};
+  }
+  UpdateLiveLimit(&context);
+  if (context.fileBytes > maxBytes) {
+    context.status = kPerformTooLarge;
+  } else {
+    Perform(&context);
+  }
+  free(context.endingSets);
+  free(context.contentTicks);
+  free(context.repeatPasses);
+  FreeTimedList(&context.events);
+  FreeTimedList(&context.conductor);
+  if (counts != nullptr) *counts = context.counts;
+  return context.status;
+}
+
+PerformStatus PerformSong(const FileStruct* song, MidiFileStruct* file, uint32_t ticksPerQuarter,
+                          uint64_t maxBytes) {
+  return PerformSongCounted(song, file, ticksPerQuarter, maxBytes, nullptr);
+}
+
+PerformStatus PerformSongToBuffer(const FileStruct* song, uint32_t ticksPerQuarter,
+                                  uint64_t maxBytes, uint8_t** buffer, size_t* size) {
+  if (buffer == nullptr || size == nullptr) return kPerformBadArgument;
+  *buffer = nullptr;
+  *size = 0;
+  if (song == nullptr || song->trackCount >= kMostChunks) return kPerformBadArgument;
+  MidiFileStruct file;
+  if (!InitMidiFileStruct(&file, song->trackCount + 1, ticksPerQuarter)) {
+    return kPerformOutOfMemory;
+  }
+  PerformStatus status = PerformSong(song, &file, ticksPerQuarter, maxBytes);
+  if (status == kPerformDone) {
+    Byte* bytes = nullptr;
+    uint32_t length = CreateMidiBuffer(&file, &bytes);
+    if (length == 0) {
+      status = kPerformOutOfMemory;
+    } else {
+      *buffer = bytes;
+      *size = length;
+    }
+  }
+  FreeMidiFileStruct(&file);
+  return status;
+}
+
+}  // namespace Tolvenar

@@ -1,0 +1,534 @@
+// The walk of one track through the measures in playing order: every note's
+// start, length, pitch, velocity, channel and wheel in absolute ticks, with
+// ties, let ring, grace notes, strokes, tremolo picking and trills.
+#include <cstring>
+
+#include "perform/sound.h"
+
+namespace Tolvenar {
+namespace {
+
+constexpr uint32_t kSlotCount = 7;
+// Version 4 cells hold one voice; each voice keeps its own sounding notes.
+constexpr uint32_t kVoiceCount = 1;
+
+constexpr uint8_t kStatusEmpty = 0;
+constexpr uint8_t kStatusRest = 2;
+
+constexpr uint8_t kNoteGhost = 0x04;
+constexpr uint8_t kNoteHasEffects = 0x08;
+constexpr uint8_t kNoteHasDynamic = 0x10;
+constexpr uint8_t kNoteHasTypeAndFret = 0x20;
+constexpr uint8_t kNoteAccent = 0x40;
+constexpr uint8_t kNoteNormal = 1;
+constexpr uint8_t kNoteTie = 2;
+constexpr uint8_t kNoteDead = 3;
+constexpr int32_t kForte = 6;
+
+// First flags byte of note effects, then the second.
+constexpr uint8_t kEffectBend = 0x01;
+constexpr uint8_t kEffectLetRing = 0x08;
+constexpr uint8_t kEffectGrace = 0x10;
+constexpr uint8_t kEffectStaccato = 0x01;
+constexpr uint8_t kEffectPalmMute = 0x02;
+constexpr uint8_t kEffectTremoloPicking = 0x04;
+constexpr uint8_t kEffectSlide = 0x08;
+constexpr uint8_t kEffectTrill = 0x20;
+constexpr uint8_t kEffectVibrato = 0x40;
+// Beat effects: first flags byte, then the second.
+constexpr uint8_t kBeatVibrato = 0x01;
+constexpr uint8_t kBeatWideVibrato = 0x02;
+constexpr uint8_t kBeatStroke = 0x40;
+constexpr uint8_t kBeatTremoloBar = 0x04;
+
+constexpr uint8_t kGraceSlide = 1;
+constexpr uint8_t kSlideLegato = 2;
+constexpr int32_t kVibratoCents = 25;
+constexpr int32_t kWideVibratoCents = 50;
+
+// Mix-table controllers beyond volume.
+constexpr uint8_t kPan = 10;
+constexpr uint8_t kReverb = 91;
+constexpr uint8_t kChorus = 93;
+constexpr uint8_t kPhaser = 95;
+constexpr uint8_t kTremolo = 92;
+
+struct Voice {
+  Sound sounds[kSlotCount];
+};
+
+struct TrackWalk {
+  PerformContext* context;
+  const Track* track;
+  uint32_t slots;
+  bool plays;  // a valid main channel and strings
+  uint8_t mainChannel;
+  uint8_t wheelChannel;  // effects channel, or the main one
+  uint8_t pair[2];
+  uint32_t pairCount;
+  Voice voices[kVoiceCount];
+};
+
+// What a beat gives all its notes.
+struct BeatShape {
+  uint64_t start;
+  uint64_t end;
+  uint32_t measureLength;
+  int32_t dynamic;
+  int32_t vibrato;
+  const BendCurve* bar;
+  uint32_t strokeStep;
+  bool lowestFirst;
+  bool gracesBefore;
+  uint8_t marked;  // slots holding a note
+};
+
+// The part of a note that shapes the wheel.
+struct NoteWheel {
+  const BendCurve* bend;
+  int32_t vibrato;
+  uint8_t slide;
+  bool needed;
+};
+
+uint64_t Min(uint64_t a, uint64_t b) { return a < b ? a : b; }
+uint64_t Max(uint64_t a, uint64_t b) { return a > b ? a : b; }
+
+bool IsKnownSlide(uint8_t slide) { return (slide >= 1 && slide <= 4) || slide >= 254; }
+
+// ------------------------------------------------------------ sounds
+
+void StartSegment(TrackWalk* walk, Sound* sound, uint64_t from, uint64_t to, const NoteWheel& shape,
+                  const BeatShape& beat, uint64_t noteStart, uint64_t noteEnd) {
+  (void)walk;
+  WheelSegment& segment = sound->segment;
+  segment.from = from;
+  segment.to = Max(from, to);
+  segment.base = {sound->offset, sound->offset, from, from};
+  segment.bend = shape.bend;
+  segment.bendStart = noteStart;
+  segment.bendLength = noteEnd > noteStart ? noteEnd - noteStart : 0;
+  segment.bar = beat.bar;
+  segment.barStart = beat.start;
+  segment.barLength = beat.end - beat.start;
+  segment.vibrato = shape.vibrato;
+  segment.slide = shape.slide;
+  sound->hasSegment = true;
+}
+
+void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, uint64_t start,
+                uint64_t end, bool letRing, bool continuable, bool wheel) {
+  PerformContext* context = walk->context;
+  // Field by field: the segment is filled only when the sound has one.
+  sound->open = true;
+  sound->hasSegment = false;
+  sound->offset = 0;
+  sound->continuable = continuable;
+  sound->letRing = letRing;
+  sound->wheel = wheel;
+  sound->pitch = static_cast<uint8_t>(pitch);
+  sound->velocity = velocity;
+  sound->channel = wheel ? walk->wheelChannel : walk->mainChannel;
+  sound->start = start;
+  sound->end = end;
+  sound->lastWheel = kWheelCentre;
+  sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
+                           ChannelData(sound->channel, sound->pitch, velocity));
+}
+
+// A note struck and released at once (a grace note, a repeated stroke of
+// tremolo picking or a trill).
+void PlayShortNote(TrackWalk* walk, uint8_t channel, int32_t pitch, uint8_t velocity,
+                   uint64_t start, uint64_t end) {
+  if (pitch < 0 || end <= start) return;
+  PerformContext* context = walk->context;
+  uint8_t key = static_cast<uint8_t>(pitch);
+  AddTimed(context, &context->events, start, kTimedNoteOn, ChannelData(channel, key, velocity));
+  AddTimed(context, &context->events, end, kTimedNoteOff, ChannelData(channel, key, 0));
+}
+
+// Ends the sound at `cutAt` at the latest; a slide glides to nextPitch.
+void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch) {
+  if (!sound->open) return;
+  PerformContext* context = walk->context;
+  sound->end = Min(Min(sound->end, cutAt), context->songEnd);
+  if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
+  WriteSegmentWheel(context, sound, nextPitch, true);
+  if (sound->end > sound->start) {
+    AddTimed(context, &context->events, sound->end, kTimedNoteOff,
+             ChannelData(sound->channel, sound->pitch, 0));
+  } else {
+    DropTimed(context, &context->events, sound->noteOn);
+  }
+  sound->open = false;
+}
+
+// Moves a sound onto the wheel's channel once a later part of it bends.
+void UseWheel(TrackWalk* walk, Sound* sound) {
+  if (sound->wheel) return;
+  sound->wheel = true;
+  sound->channel = walk->wheelChannel;
+  PerformContext* context = walk->context;
+  if (sound->noteOn < context->events.count) {
+    context->events.items[sound->noteOn] = WithChannel(context->events.items[sound->noteOn],
+                                                       sound->channel);
+  }
+}
+
+// A tied note: the sound goes on to the tie's end at its own pitch.
+void ContinueSound(TrackWalk* walk, Sound* sound, uint64_t start, uint64_t end, bool letRing,
+                   const NoteWheel& shape, const BeatShape& beat) {
+  if (sound->hasSegment) {
+    sound->segment.to = Max(sound->segment.from, start);
+    WriteSegmentWheel(walk->context, sound, -1, false);
+  }
+  if (shape.needed) UseWheel(walk, sound);
+  sound->end = Max(sound->end, end);
+  sound->letRing = letRing;
+  if (sound->wheel) StartSegment(walk, sound, start, sound->end, shape, beat, start, end);
+}
+
+// After a legato slide the next note of the string is not struck: the
+// sound is held through it at the pitch the slide reached.
+bool AbsorbIntoLegato(TrackWalk* walk, Sound* sound, int32_t pitch, uint64_t start, uint64_t end,
+                      bool letRing, const NoteWheel& shape, const BeatShape& beat) {
+  if (!sound->open || !sound->hasSegment || sound->segment.slide != kSlideLegato) return false;
+  int32_t cents = (pitch - sound->pitch) * 100;
+  if (cents > kOctaveCents || cents < -kOctaveCents) return false;
+  sound->segment.to = Max(sound->segment.from, start);
+  WriteSegmentWheel(walk->context, sound, pitch, false);
+  sound->offset = cents;
+  sound->end = Max(sound->end, end);
+  sound->letRing = letRing;
+  StartSegment(walk, sound, start, sound->end, shape, beat, start, end);
+  return true;
+}
+
+// ------------------------------------------------------------ beats
+
+void CutLetRing(TrackWalk* walk, uint64_t at) {
+  for (Voice& voice : walk->voices) {
+    for (Sound& sound : voice.sounds) {
+      if (sound.open && sound.letRing && sound.end > at) sound.end = at;
+    }
+  }
+}
+
+// Shortens whatever sounds across `at` to end there; false when nothing
+// does.
+bool CutSoundsAt(TrackWalk* walk, uint64_t at) {
+  bool any = false;
+  for (Voice& voice : walk->voices) {
+    for (Sound& sound : voice.sounds) {
+      if (sound.open && sound.start < at && sound.end > at) {
+        sound.end = at;
+        any = true;
+      }
+    }
+  }
+  return any;
+}
+
+void SendPair(TrackWalk* walk, uint64_t tick, uint8_t kind, uint8_t data1, uint8_t data2) {
+  PerformContext* context = walk->context;
+  for (uint32_t i = 0; i < walk->pairCount; ++i) {
+    AddTimed(context, &context->events, tick, kind, ChannelData(walk->pair[i], data1, data2));
+  }
+}
+
+void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
+  PerformContext* context = walk->context;
+  if (mix->tempo > 0) {
+    uint32_t microseconds = TempoToMicroseconds(static_cast<uint32_t>(mix->tempo));
+    AddTimed(context, &context->conductor, tick, kTimedTempo,
+             microseconds < kSlowestTempo ? microseconds : kSlowestTempo);
+  }
+  if (mix->instrument >= 0) {
+    SendPair(walk, tick, kTimedProgram, static_cast<uint8_t>(mix->instrument), 0);
+  }
+  if (mix->volume != -1) {
+    SendPair(walk, tick, kTimedControl, kMidiControllerChannelVolume,
+             VolumeToController(static_cast<uint8_t>(mix->volume)));
+  }
+  const int8_t values[5] = {mix->balance, mix->reverb, mix->chorus, mix->phaser, mix->tremolo};
+  const uint8_t controllers[5] = {kPan, kReverb, kChorus, kPhaser, kTremolo};
+  for (int i = 0; i < 5; ++i) {
+    if (values[i] != -1) {
+      SendPair(walk, tick, kTimedControl, controllers[i], SendLevel(static_cast<uint8_t>(values[i])));
+    }
+  }
+}
+
+bool HoldsNote(const Beat* beat, uint32_t slot) { return (beat->strings & (0x40u >> slot)) != 0; }
+
+const NoteEffects* EffectsOf(const Note* note) {
+  return (note->flags & kNoteHasEffects) != 0 ? note->effects : nullptr;
+}
+
+bool HasGrace(const Note* note) {
+  const NoteEffects* effects = EffectsOf(note);
+  return effects != nullptr && (effects->flags1 & kEffectGrace) != 0 &&
+         (note->flags & kNoteHasTypeAndFret) != 0 && note->type != kNoteTie;
+}
+
+// A grace note's duration byte: 1 a sixty-fourth, 2 a thirty-second, 3 a
+// sixteenth.
+uint32_t GraceTicks(const PerformContext* context, uint8_t duration) {
+  uint32_t k = context->ticksPerSixtyFourth;
+  if (duration <= 1) return k;
+  return duration == 2 ? 2 * k : 4 * k;
+}
+
+// Strokes: string after string, 10 x 2^(s - 3) ticks apart at 480 a quarter.
+void ShapeStroke(const PerformContext* context, const BeatEffects* effects, BeatShape* shape) {
+  if (effects == nullptr || (effects->flags1 & kBeatStroke) == 0) return;
+  uint8_t speed = effects->stroke[0] != 0 ? effects->stroke[0] : effects->stroke[1];
+  if (speed < 1 || speed > 6) return;
+  shape->lowestFirst = effects->stroke[0] != 0;
+  shape->strokeStep = (context->ticksPerQuarter << speed) / 384;
+}
+
+uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
+  if (beat.strokeStep == 0) return 0;
+  uint32_t before = 0;
+  for (uint32_t s = 0; s < kSlotCount; ++s) {
+    bool earlier = beat.lowestFirst ? s > slot : s < slot;
+    if (earlier && (beat.marked & (0x40u >> s)) != 0) ++before;
+  }
+  uint64_t offset = uint64_t{before} * beat.strokeStep;
+  uint64_t last = beat.end - beat.start - 1;
+  return offset < last ? offset : last;
+}
+
+NoteWheel WheelOf(const NoteEffects* effects, const BeatShape& beat) {
+  NoteWheel shape = {};
+  shape.vibrato = beat.vibrato;
+  if (effects != nullptr) {
+    if ((effects->flags1 & kEffectBend) != 0) shape.bend = effects->bend;
+    if ((effects->flags2 & kEffectSlide) != 0 && IsKnownSlide(effects->slide)) {
+      shape.slide = effects->slide;
+    }
+    if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) shape.vibrato = kVibratoCents;
+  }
+  shape.needed = shape.bend != nullptr || shape.slide != 0 || shape.vibrato != 0 ||
+                 beat.bar != nullptr;
+  return shape;
+}
+
+// Tremolo picking strikes the note again every eighth, sixteenth or
+// thirty-second; a trill alternates with its fret every sixteenth,
+// thirty-second or sixty-fourth. 0 for neither.
+uint32_t RepeatTicks(const PerformContext* context, const NoteEffects* effects, bool* trill) {
+  *trill = false;
+  if (effects == nullptr) return 0;
+  uint32_t k = context->ticksPerSixtyFourth;
+  if ((effects->flags2 & kEffectTrill) != 0) {
+    *trill = true;
+    switch (effects->trill[1]) {
+      case 1: return 4 * k;
+      case 2: return 2 * k;
+      case 3: return k;
+      default: *trill = false; break;
+    }
+  }
+  if ((effects->flags2 & kEffectTremoloPicking) != 0) {
+    switch (effects->tremoloPicking) {
+      case 1: return 8 * k;
+      case 2: return 4 * k;
+      case 3: return 2 * k;
+      default: return 0;
+    }
+  }
+  return 0;
+}
+
+void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
+              const BeatShape& shape) {
+  PerformContext* context = walk->context;
+  const Note* note = &beat->notes[slot];
+  if ((note->flags & kNoteHasTypeAndFret) == 0) return;
+  uint8_t type = note->type;
+  if (type != kNoteNormal && type != kNoteTie && type != kNoteDead) return;
+  const NoteEffects* effects = EffectsOf(note);
+  Sound* sound = &voice->sounds[slot];
+
+  uint64_t start = shape.start + StrokeOffset(shape, slot);
+  uint64_t end = shape.end;
+  bool letRing = false;
+  if (type == kNoteDead) {
+    end = Min(end, start + context->ticksPerSixtyFourth);
+  } else if (effects != nullptr) {
+    if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
+      end = start + Max(1, (end - start) / 2);
+    }
+    if ((effects->flags1 & kEffectLetRing) != 0) {
+      end = start + shape.measureLength;
+      letRing = true;
+    }
+  }
+  if (end <= start) return;
+  NoteWheel wheel = WheelOf(effects, shape);
+
+  if (type == kNoteTie && sound->open && sound->continuable) {
+    ContinueSound(walk, sound, start, end, letRing, wheel, shape);
+    ++context->counts.tiedHolds;
+    return;
+  }
+  int32_t pitch = NotePitch(walk->track, slot, note, effects);
+  int32_t levels = ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
+  uint8_t velocity = DynamicVelocity((note->flags & kNoteHasDynamic) != 0 ? note->dynamic
+                                                                        : shape.dynamic,
+                                     levels);
+  bool grace = HasGrace(note);
+  if (pitch >= 0 && !grace && type == kNoteNormal &&
+      AbsorbIntoLegato(walk, sound, pitch, start, end, letRing, wheel, shape)) {
+    return;
+  }
+
+  uint64_t mainStart = start;
+  if (grace) {
+    ++context->counts.graceNotes;
+    uint32_t length = GraceTicks(context, effects->grace[3]);
+    uint64_t graceStart = shape.gracesBefore ? shape.start - length : shape.start;
+    uint64_t graceEnd = shape.gracesBefore ? shape.start : Min(shape.start + length, Min(end, shape.end));
+    if (!shape.gracesBefore) mainStart = Max(start, graceEnd);
+    int32_t gracePitch = FrettedPitch(walk->track, slot, effects->grace[0]);
+    uint8_t graceVelocity = DynamicVelocity(effects->grace[1], 0);
+    CloseSound(walk, sound, graceStart, gracePitch);
+    int32_t glide = (pitch - gracePitch) * 100;
+    if (effects->grace[2] == kGraceSlide && gracePitch >= 0 && pitch >= 0 &&
+        glide <= kOctaveCents && glide >= -kOctaveCents && mainStart < end) {
+      // The grace glides into the main note, which is not struck again.
+      StartSound(walk, sound, gracePitch, graceVelocity, graceStart, end, letRing, true, true);
+      StartSegment(walk, sound, graceStart, end, wheel, shape, mainStart, end);
+      sound->segment.base = {0, glide, graceStart, graceEnd};
+      sound->offset = glide;
+      return;
+    }
+    PlayShortNote(walk, walk->mainChannel, gracePitch, graceVelocity, graceStart, graceEnd);
+  } else {
+    CloseSound(walk, sound, start, pitch);
+  }
+  if (pitch < 0 || mainStart >= end) return;
+
+  bool trill = false;
+  uint32_t repeat = RepeatTicks(context, effects, &trill);
+  int32_t trillPitch = trill ? FrettedPitch(walk->track, slot, effects->trill[0]) : -1;
+  uint8_t channel = wheel.needed ? walk->wheelChannel : walk->mainChannel;
+  uint64_t strike = mainStart;
+  uint32_t index = 0;
+  if (repeat != 0) {
+    // Struck again through the beat; a let-ring note then rings from its
+    // last stroke.
+    uint64_t repeatEnd = Min(end, shape.end);
+    for (; strike + repeat < repeatEnd; strike += repeat, ++index) {
+      PlayShortNote(walk, channel, index % 2 == 1 && trill ? trillPitch : pitch, velocity, strike,
+                    strike + repeat);
+    }
+  }
+  int32_t lastPitch = index % 2 == 1 && trill ? trillPitch : pitch;
+  if (lastPitch < 0) return;
+  StartSound(walk, sound, lastPitch, velocity, strike, end, letRing, type != kNoteDead,
+             wheel.needed);
+  if (wheel.needed) StartSegment(walk, sound, mainStart, end, wheel, shape, mainStart, end);
+}
+
+void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, uint32_t length,
+              uint32_t measureLength) {
+  PerformContext* context = walk->context;
+  if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
+    ApplyMixTable(walk, beat->mixTable, start);
+  }
+  if ((beat->flags & kBeatStatus) != 0) {
+    if (beat->status == kStatusRest) CutLetRing(walk, start);
+    if (beat->status == kStatusRest || beat->status == kStatusEmpty) return;
+  }
+  if (!walk->plays || length == 0) return;
+
+  BeatShape shape = {};
+  shape.start = start;
+  shape.end = start + length;
+  shape.measureLength = measureLength;
+  shape.dynamic = kForte;
+  uint32_t longestGrace = 0;
+  for (uint32_t slot = 0; slot < walk->slots; ++slot) {
+    if (!HoldsNote(beat, slot)) continue;
+    const Note* note = &beat->notes[slot];
+    shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
+    if ((note->flags & kNoteHasDynamic) != 0) shape.dynamic = note->dynamic;
+    if (HasGrace(note)) {
+      uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
+      if (grace > longestGrace) longestGrace = grace;
+    }
+  }
+  const BeatEffects* effects = (beat->flags & kBeatEffects) != 0 ? beat->effects : nullptr;
+  if (effects != nullptr) {
+    if ((effects->flags1 & kBeatWideVibrato) != 0) {
+      shape.vibrato = kWideVibratoCents;
+    } else if ((effects->flags1 & kBeatVibrato) != 0) {
+      shape.vibrato = kVibratoCents;
+    }
+    if ((effects->flags2 & kBeatTremoloBar) != 0) shape.bar = effects->tremoloBar;
+  }
+  ShapeStroke(context, effects, &shape);
+  // A grace note takes its time from what sounds before it; with nothing
+  // before it, it sounds on the beat and delays its note.
+  shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
+                       CutSoundsAt(walk, start - longestGrace);
+  for (uint32_t slot = 0; slot < walk->slots; ++slot) {
+    if (HoldsNote(beat, slot)) PlayNote(walk, voice, beat, slot, shape);
+  }
+}
+
+// One voice of a cell: its beats one after another from the measure's start.
+void PlayVoice(TrackWalk* walk, uint32_t voice, const TrackMeasure* cell, const MeasureWalk& at) {
+  if (cell == nullptr) return;
+  PerformContext* context = walk->context;
+  uint64_t tick = at.start;
+  uint32_t position = 0;
+  for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
+    const Beat* beat = &cell->beats[b];
+    uint32_t plain = PlainLength(beat);
+    int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
+                                  context->song->tripletFeel);
+    position += plain;
+    uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
+    PlayBeat(walk, &walk->voices[voice], beat, tick, ticks, at.length);
+    tick += ticks;
+  }
+}
+
+void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
+  memset(walk, 0, sizeof *walk);
+  walk->context = context;
+  walk->track = &context->song->tracks[index];
+  const Track* track = walk->track;
+  uint32_t strings = static_cast<uint32_t>(track->stringCount);
+  walk->slots = strings < kSlotCount ? strings : kSlotCount;
+  walk->plays = HasChannel(track->midiChannel) && walk->slots > 0;
+  walk->mainChannel = HasChannel(track->midiChannel) ? static_cast<uint8_t>(track->midiChannel - 1) : 0;
+  walk->wheelChannel = HasSeparateEffectsChannel(track)
+                           ? static_cast<uint8_t>(track->effectsMidiChannel - 1)
+                           : walk->mainChannel;
+  if (HasChannel(track->midiChannel)) walk->pair[walk->pairCount++] = walk->mainChannel;
+  if (HasChannel(track->effectsMidiChannel) && track->effectsMidiChannel != track->midiChannel) {
+    walk->pair[walk->pairCount++] = static_cast<uint8_t>(track->effectsMidiChannel - 1);
+  }
+}
+
+}  // namespace
+
+void PerformTrack(PerformContext* context, uint32_t index) {
+  TrackWalk walk;
+  SetUpWalk(context, index, &walk);
+  MeasureWalk at;
+  StartMeasureWalk(context, &at);
+  while (context->status == kPerformDone && NextMeasure(context, &at)) {
+    PlayVoice(&walk, 0, MeasureCell(context->song, at.measure, index), at);
+  }
+  for (Voice& voice : walk.voices) {
+    for (Sound& sound : voice.sounds) CloseSound(&walk, &sound, UINT64_MAX, -1);
+  }
+}
+
+}  // namespace Tolvenar

@@ -1,0 +1,77 @@
+// A sounding note of the performance while the walk may still lengthen it,
+// and the pitch-wheel shape of the part of it that one beat plays.
+#ifndef ORLIX_PERFORM_SOUND_H
+#define ORLIX_PERFORM_SOUND_H
+
+#include <cstdint>
+
+#include "perform/perform_internal.h"
+
+namespace Tolvenar {
+
+// Cents (hundredths of a semitone) above the struck pitch, changing in a
+// straight line from `from` at tick `start` to `to` at tick `end`, held
+// before and after.
+struct WheelRamp {
+  int32_t from;
+  int32_t to;
+  uint64_t start;
+  uint64_t end;
+};
+
+// The wheel over ticks [from, to) of a sound: a ramp holding earlier glides
+// (a grace note's slide, legato slides before), the note's bend over its own
+// length, the tremolo bar over its beat, vibrato, and a slide waiting for
+// the next note of the string.
+struct WheelSegment {
+  uint64_t from;
+  uint64_t to;
+  WheelRamp base;
+  const BendCurve* bend;
+  uint64_t bendStart;
+  uint64_t bendLength;
+  const BendCurve* bar;
+  uint64_t barStart;
+  uint64_t barLength;
+  int32_t vibrato;  // cents either side
+  uint8_t slide;    // the note's slide code
+};
+
+struct Sound {
+  bool open;
+  bool continuable;  // a tie may continue it (not a dead note)
+  bool letRing;
+  bool wheel;        // on the effects channel, shaped by the wheel
+  bool hasSegment;
+  uint8_t pitch;     // as struck
+  uint8_t velocity;
+  uint8_t channel;
+  uint64_t start;
+  uint64_t end;
+  uint32_t noteOn;   // index of its note-on in the track's list
+  int32_t offset;    // cents the wheel holds it at after legato slides
+  uint16_t lastWheel;
+  WheelSegment segment;
+};
+
+constexpr uint16_t kWheelCentre = 8192;
+constexpr int32_t kOctaveCents = 1200;
+
+// Pitch of a note of the track on slot `slot`: tuning + capo + fret, a
+// dead note stored with fret 255 on the open string, harmonics at their
+// sounding pitch; -1 when that lies outside 0..127.
+int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects);
+// tuning + capo + fret of the slot, or -1 outside 0..127.
+int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret);
+// Velocity of dynamic 1..8 moved by `levels` steps of the scale, kept in
+// 1..127.
+uint8_t DynamicVelocity(int32_t dynamic, int32_t levels);
+
+// Writes the wheel of the sound's pending segment up to segment.to, ending
+// a shift or legato slide on nextPitch (-1: no next note); with `last` the
+// wheel then returns to centre at the sound's end.
+void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch, bool last);
+
+}  // namespace Tolvenar
+
+#endif

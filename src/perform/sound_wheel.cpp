@@ -1,0 +1,169 @@
+// The pitch wheel of a sound: bends, tremolo bar, slides and vibrato summed
+// in cents, sampled in small steps, against a bend range of 12 semitones.
+#include <algorithm>
+
+#include "perform/sound.h"
+
+namespace Tolvenar {
+namespace {
+
+constexpr int32_t kCurvePositions = 60;
+constexpr int32_t kCurveValueLimit = 2400;  // fiftieths of a semitone, four octaves
+constexpr uint8_t kSlideShift = 1;
+constexpr uint8_t kSlideLegato = 2;
+constexpr uint8_t kSlideOutDown = 3;
+constexpr uint8_t kSlideOutUp = 4;
+constexpr uint8_t kSlideInFromAbove = 254;
+constexpr uint8_t kSlideInFromBelow = 255;
+
+int32_t Clamp(int64_t value, int32_t low, int32_t high) {
+  return static_cast<int32_t>(value < low ? low : value > high ? high : value);
+}
+
+int32_t RampAt(const WheelRamp& ramp, uint64_t tick) {
+  if (tick <= ramp.start || ramp.end <= ramp.start) return tick < ramp.end ? ramp.from : ramp.to;
+  if (tick >= ramp.end) return ramp.to;
+  int64_t span = static_cast<int64_t>(ramp.end - ramp.start);
+  int64_t done = static_cast<int64_t>(tick - ramp.start);
+  return static_cast<int32_t>(ramp.from + (int64_t{ramp.to} - ramp.from) * done / span);
+}
+
+// A curve's points run over positions 0..60 of `length` ticks from `start`;
+// values are fiftieths of a semitone. Straight lines between points, the
+// first and last values held outside them.
+int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_t tick) {
+  if (curve == nullptr || curve->pointCount == 0 || curve->points == nullptr || length == 0) {
+    return 0;
+  }
+  // Position x 60 scaled by the length: compare positions as p x length.
+  uint64_t since = tick > start ? tick - start : 0;  // a grace before the note's start
+  if (since > length) since = length;
+  int64_t at = static_cast<int64_t>(since * kCurvePositions);
+  int64_t len = static_cast<int64_t>(length);
+  const BendPoint* points = curve->points;
+  int64_t previousPosition = Clamp(points[0].position, 0, kCurvePositions);
+  int64_t previousValue = Clamp(points[0].value, -kCurveValueLimit, kCurveValueLimit);
+  if (at <= previousPosition * len) return static_cast<int32_t>(previousValue * 2);
+  for (uint32_t i = 1; i < curve->pointCount; ++i) {
+    int64_t position = Clamp(points[i].position, 0, kCurvePositions);
+    int64_t value = Clamp(points[i].value, -kCurveValueLimit, kCurveValueLimit);
+    if (at <= position * len && position > previousPosition) {
+      int64_t span = (position - previousPosition) * len;
+      int64_t done = at - previousPosition * len;
+      return static_cast<int32_t>(previousValue * 2 + (value - previousValue) * 2 * done / span);
+    }
+    if (position >= previousPosition) {
+      previousPosition = position;
+      previousValue = value;
+    }
+  }
+  return static_cast<int32_t>(previousValue * 2);
+}
+
+// A triangle wave, one cycle per sixteenth, starting upwards.
+int32_t VibratoAt(int32_t amplitude, uint64_t sinceStart, uint32_t period) {
+  if (amplitude == 0 || period == 0) return 0;
+  int64_t x = static_cast<int64_t>(sinceStart % period) * 4;
+  int64_t p = period;
+  if (x < p) return static_cast<int32_t>(amplitude * x / p);
+  if (x < 3 * p) return static_cast<int32_t>(amplitude * (2 * p - x) / p);
+  return static_cast<int32_t>(amplitude * (x - 4 * p) / p);
+}
+
+uint16_t CentsToWheel(int64_t cents) {
+  int64_t scaled = cents * 8192;
+  int64_t offset = (scaled >= 0 ? scaled + kOctaveCents / 2 : scaled - kOctaveCents / 2) /
+                   kOctaveCents;
+  return static_cast<uint16_t>(Clamp(kWheelCentre + offset, 0, 0x3FFF));
+}
+
+// The slide of the segment as a ramp; nextPitch -1 when no note follows.
+WheelRamp SlideRamp(const PerformContext* context, const Sound* sound, int32_t nextPitch) {
+  const WheelSegment& segment = sound->segment;
+  WheelRamp ramp = {0, 0, segment.from, segment.from};
+  uint64_t length = segment.to - segment.from;
+  uint64_t lastQuarter = segment.to - length / 4;
+  switch (segment.slide) {
+    case kSlideShift:
+    case kSlideLegato:
+      if (nextPitch >= 0) {
+        int32_t target = (nextPitch - sound->pitch) * 100 - sound->offset;
+        ramp = {0, target, lastQuarter, segment.to};
+      }
+      break;
+    case kSlideOutDown:
+      ramp = {0, -kOctaveCents, lastQuarter, segment.to};
+      break;
+    case kSlideOutUp:
+      ramp = {0, kOctaveCents, lastQuarter, segment.to};
+      break;
+    case kSlideInFromBelow:
+    case kSlideInFromAbove: {
+      uint64_t sixteenth = context->ticksPerQuarter / 4;
+      uint64_t glide = length < sixteenth ? length : sixteenth;
+      int32_t from = segment.slide == kSlideInFromBelow ? -kOctaveCents : kOctaveCents;
+      ramp = {from, 0, segment.from, segment.from + glide};
+      break;
+    }
+    default:
+      break;
+  }
+  return ramp;
+}
+
+void AddWheel(PerformContext* context, Sound* sound, uint64_t tick, uint8_t kind, uint16_t value) {
+  AddTimed(context, &context->events, tick, kind,
+           ChannelData(sound->channel, static_cast<uint8_t>(value & 0x7F),
+                       static_cast<uint8_t>(value >> 7)));
+  sound->lastWheel = value;
+}
+
+}  // namespace
+
+void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch, bool last) {
+  if (sound->hasSegment) {
+    const WheelSegment& segment = sound->segment;
+    WheelRamp slide = SlideRamp(context, sound, nextPitch);
+    uint32_t period = context->ticksPerQuarter / 4;
+    // Past the last glide and curve point the value holds (vibrato aside):
+    // sampling stops one step after that.
+    uint64_t settled = segment.to;
+    if (segment.vibrato == 0) {
+      settled = segment.from;
+      if (segment.base.from != segment.base.to) settled = std::max(settled, segment.base.end);
+      if (slide.from != slide.to) settled = std::max(settled, slide.end);
+      if (segment.bend != nullptr) settled = std::max(settled, segment.bendStart + segment.bendLength);
+      if (segment.bar != nullptr) settled = std::max(settled, segment.barStart + segment.barLength);
+    }
+    // Steps of at most 20 ticks at 480 a quarter. A vibrato is sampled six
+    // times a cycle, half a step in, so that two samples fall on its peaks.
+    uint32_t step = context->ticksPerQuarter / 24;
+    if (step == 0) step = 1;
+    uint64_t first = segment.from + (segment.vibrato != 0 ? step / 2 : 0);
+    if (segment.vibrato != 0 && first < segment.to) {
+      // The wheel's value where the segment starts, before the first sample.
+      uint16_t value = CentsToWheel(int64_t{RampAt(segment.base, segment.from)} +
+                                    RampAt(slide, segment.from) +
+                                    CurveAt(segment.bend, segment.bendStart, segment.bendLength,
+                                            segment.from) +
+                                    CurveAt(segment.bar, segment.barStart, segment.barLength,
+                                            segment.from));
+      if (value != sound->lastWheel) AddWheel(context, sound, segment.from, kTimedWheel, value);
+    }
+    for (uint64_t tick = first; tick < segment.to; tick += step) {
+      int64_t cents = int64_t{RampAt(segment.base, tick)} + RampAt(slide, tick) +
+                      CurveAt(segment.bend, segment.bendStart, segment.bendLength, tick) +
+                      CurveAt(segment.bar, segment.barStart, segment.barLength, tick) +
+                      VibratoAt(segment.vibrato, tick - segment.from, period);
+      uint16_t value = CentsToWheel(cents);
+      if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
+      if (tick >= settled) break;
+    }
+    sound->hasSegment = false;
+  }
+  if (last && sound->lastWheel != kWheelCentre) {
+    AddWheel(context, sound, sound->end, kTimedWheelReturn, kWheelCentre);
+  }
+}
+
+}  // namespace Tolvenar
