@@ -2,6 +2,7 @@
 // offset, message) on every source, the stream position an open leaves,
 // and the conversion's options.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -208,6 +209,40 @@ TEST(SongHandle, StreamIsLeftJustAfterTheSongAndMemoryIsNotKept) {
   EXPECT_TRUE(SameSong(*ORLIX_GetSong(fromStream), *ORLIX_GetSong(fromMemory)));
   ORLIX_Close(fromStream);
   ORLIX_Close(fromMemory);
+}
+
+// A pipe cannot seek and the reader never needs to (the name fields are
+// peeked and taken, not seeked over): songs load from a pipe through
+// LoadFileStruct and the handles alike. LoadFileStruct used to fail there
+// at the first track, whose name field it passed with ftell and fseek.
+TEST(SongHandle, SongsLoadFromAPipe) {
+  Bytes bytes = EveryRecordSong().bytes();
+  ASSERT_LT(bytes.size(), 4096u) << "written whole before reading";
+  MemoryStream in(bytes);
+  Tolvenar::FileStruct reference;
+  ASSERT_EQ(1, Tolvenar::LoadFileStruct(&reference, in.get()));
+  for (bool asHandle : {false, true}) {
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(fds[1], bytes.data.data(), bytes.size()));
+    close(fds[1]);
+    FILE* piped = fdopen(fds[0], "rb");
+    ASSERT_NE(nullptr, piped);
+    if (asHandle) {
+      ORLIX_Error error;
+      ORLIX_Song* song = ORLIX_OpenStream(piped, &error);
+      ASSERT_NE(nullptr, song) << error.message;
+      EXPECT_TRUE(SameSong(reference, *ORLIX_GetSong(song)));
+      ORLIX_Close(song);
+    } else {
+      Tolvenar::FileStruct song;
+      ASSERT_EQ(1, Tolvenar::LoadFileStruct(&song, piped));
+      EXPECT_TRUE(SameSong(reference, song));
+      Tolvenar::FreeFileStruct(&song);
+    }
+    fclose(piped);
+  }
+  Tolvenar::FreeFileStruct(&reference);
 }
 
 TEST(SongHandle, NullArgumentsAreRefused) {

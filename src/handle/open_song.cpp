@@ -21,22 +21,13 @@ static_assert(int{Tolvenar::kReadUnknownFormat} == int{ORLIX_ERROR_UNKNOWN_FORMA
                   int{Tolvenar::kReadOutOfMemory} == int{ORLIX_ERROR_OUT_OF_MEMORY},
               "the reader's error kinds are the interface's");
 
-// Records take about this many bytes per byte of a typical song file. The
-// first arena block is sized from it, a little short, so that a few more
-// blocks finish the song rather than one block being left half empty.
-constexpr size_t kRecordBytesPerInputByte = 12;
-
 ORLIX_Song* ReadHandle(Tolvenar::SongReader* in, ORLIX_Error* error) {
   ORLIX_Song* handle = static_cast<ORLIX_Song*>(calloc(1, sizeof(ORLIX_Song)));
   if (!handle) {
     ReportError(error, ORLIX_ERROR_OUT_OF_MEMORY, 0, "out of memory for the song handle");
     return nullptr;
   }
-  uint64_t inputSize = in->inputSize == Tolvenar::kInputSizeUnknown ? 0 : in->inputSize;
-  size_t estimate = inputSize < SIZE_MAX / kRecordBytesPerInputByte
-                        ? static_cast<size_t>(inputSize) * kRecordBytesPerInputByte
-                        : SIZE_MAX / 2;
-  Tolvenar::InitSongArena(&handle->arena, estimate);
+  Tolvenar::InitSongArena(&handle->arena);
   in->arena = &handle->arena;
   in->acceptsHandleFormats = true;
   if (!Tolvenar::ReadSong(&handle->song, in)) {
@@ -55,7 +46,7 @@ ORLIX_Song* ReadHandleFromStream(FILE* stream, ORLIX_Error* error) {
   flockfile(stream);
   Tolvenar::SongReader in;
   Tolvenar::OpenStreamReader(&in, stream);
-  // The arena's first block is sized from the input when it can be learned.
+  // The arena's blocks are sized from the input's size when it can be learned.
   Tolvenar::LearnInputSize(&in);
   ORLIX_Song* handle = ReadHandle(&in, error);
   Tolvenar::CloseReader(&in);

@@ -14,7 +14,6 @@ namespace {
 
 constexpr size_t kAlignment = 8;
 constexpr size_t kHeaderBytes = (sizeof(SongArenaBlock) + kAlignment - 1) & ~(kAlignment - 1);
-constexpr size_t kMinBlockBytes = 16 * 1024;
 
 uint8_t* BlockBytes(SongArenaBlock* block) { return reinterpret_cast<uint8_t*>(block) + kHeaderBytes; }
 
@@ -30,23 +29,22 @@ SongArenaBlock* NewBlock(SongArena* arena, size_t size) {
 
 }  // namespace
 
-void InitSongArena(SongArena* arena, size_t firstBlockBytes) {
+void InitSongArena(SongArena* arena) {
   arena->at = nullptr;
   arena->end = nullptr;
   arena->blocks = nullptr;
-  arena->firstBlockBytes = firstBlockBytes < kMinBlockBytes ? kMinBlockBytes : firstBlockBytes;
   arena->carvedBytes = 0;
+  arena->nextBlockBytes = 0;
 }
 
 void* ArenaAllocate(SongArena* arena, size_t size) {
   if (size > SIZE_MAX - kAlignment) return nullptr;
   size = (size + kAlignment - 1) & ~(kAlignment - 1);
-  if (static_cast<size_t>(arena->end - arena->at) < size) {
-    // Each new block is an eighth of what the arena holds so far, so the
-    // room left unused at the end stays small beside the song.
-    size_t blockSize = arena->blocks ? arena->carvedBytes / 8 : arena->firstBlockBytes;
-    if (blockSize < kMinBlockBytes) blockSize = kMinBlockBytes;
-    if (size > blockSize / 4) {
+  if (!ArenaHasRoom(arena, size)) {
+    // Blocks hold whole aligned units, so the room test before a request
+    // needs no rounding.
+    size_t blockSize = arena->nextBlockBytes & ~(kAlignment - 1);
+    if (size > blockSize / 2) {
       // A large request gets a block of its own; the current block goes on.
       SongArenaBlock* own = NewBlock(arena, size);
       if (!own) return nullptr;

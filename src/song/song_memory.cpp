@@ -18,9 +18,33 @@ size_t ArrayBytes(uint64_t count, size_t size, bool* fits) {
   return *fits ? static_cast<size_t>(count) * size : 0;
 }
 
+// Arena blocks are sized from how far the reader has come: the records
+// carved so far, scaled to the input still to read, give what is left to
+// carve. Three quarters of that is asked for, so that the blocks close in
+// on the song's size without a large one left mostly unused at the end.
+constexpr size_t kMinArenaBlockBytes = 512;
+constexpr size_t kMaxArenaBlockBytes = 64 * 1024 * 1024;
+
+size_t NextArenaBlockBytes(const SongReader* in) {
+  const SongArena* arena = in->arena;
+  uint64_t offset = ReaderOffset(in);
+  uint64_t estimate;
+  if (arena->carvedBytes == 0 || offset == 0 || in->inputSize == kInputSizeUnknown || offset >= in->inputSize) {
+    // Nothing to go by yet, or no size to scale to: grow with the song.
+    estimate = arena->carvedBytes / 2;
+  } else {
+    double perInputByte = static_cast<double>(arena->carvedBytes) / static_cast<double>(offset);
+    estimate = static_cast<uint64_t>(perInputByte * static_cast<double>(in->inputSize - offset) * 0.75);
+  }
+  if (estimate < kMinArenaBlockBytes) return kMinArenaBlockBytes;
+  if (estimate > kMaxArenaBlockBytes) return kMaxArenaBlockBytes;
+  return static_cast<size_t>(estimate);
+}
+
 void* Allocate(SongReader* in, size_t bytes, bool zeroed) {
   void* block;
   if (in->arena) {
+    if (!ArenaHasRoom(in->arena, bytes)) in->arena->nextBlockBytes = NextArenaBlockBytes(in);
     block = ArenaAllocate(in->arena, bytes);
     if (block && zeroed) memset(block, 0, bytes);
   } else {
@@ -30,7 +54,9 @@ void* Allocate(SongReader* in, size_t bytes, bool zeroed) {
   return block;
 }
 
-void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed) {
+}  // namespace
+
+void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed) {
   bool fits;
   size_t bytes = ArrayBytes(count, size, &fits);
   if (!fits) {
@@ -47,15 +73,9 @@ void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed) {
   return Allocate(in, bytes, zeroed);
 }
 
-}  // namespace
-
 void* NewRecord(SongReader* in, size_t size) { return Allocate(in, size, true); }
 
-void* NewArray(SongReader* in, uint64_t count, size_t size) { return AllocateArray(in, count, size, true); }
-
-void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size) {
-  return AllocateArray(in, count, size, false);
-}
+void* NewArray(SongReader* in, uint64_t count, size_t size) { return NewArrayOtherwise(in, count, size, true); }
 
 void DropRecord(SongReader* in, void* block) {
   if (!in->arena) free(block);
