@@ -163,7 +163,8 @@ class BadInput(Workspace):
             ("empty.gp4", b"", "file ends early at byte 0 of 0"),
             ("junk.gp4", b"\x03abc", 'unknown format: header "abc"'),
             ("v3.gp4", bytes(v3), 'unknown format: header "FICHIER GUITAR PRO v3.00"'),
-            ("odd.gp4", b"\x05A\x1b\"\x80B" + bytes(40), 'unknown format: header "A\\x1b\\x22\\x80B"'),
+            ("odd.gp4", b"\x05A\x1b\"\x80B" + bytes(40),
+             'unknown format: header "A\\x1b\\x22\\x80B"'),
             ("cut.gp4", demo[:1000], "file ends early at byte 383 of 1000"),
             ("chord.gp4", bad_chord,
              "bad chord diagram format 2 at byte %d" % (len(bad_chord) - 201)),
@@ -351,7 +352,8 @@ class Batch(Workspace):
         self.assertEqual(code, 1)
         self.assertEqual(out, "orlix: 1 converted, 2 failed\n")
         self.assertEqual(err.count("\n"), 2)
-        self.assertTrue(err.startswith("orlix: %s: file ends early at byte 383 of 500\n" % bad), err)
+        self.assertTrue(err.startswith("orlix: %s: file ends early at byte 383 of 500\n" % bad),
+                        err)
         self.assertIn("orlix: %s: cannot open" % missing, err)
         self.assertEqual(self.files(out_dir), ["good.mid"])
         code, out, err = run("convert", "--directory=" + out_dir, good)

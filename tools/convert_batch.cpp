@@ -89,7 +89,8 @@ void PlanTargets(std::vector<Job>* jobs, const ConvertSettings& settings) {
     std::string target = Identity(job.target);
     if (target.empty()) continue;  // the write will say why
     if (job.input != "-" && target == Identity(job.input)) {
-      job.report = ReportLine(ShownName(job.target), "is the input file; refusing to write over it");
+      job.report =
+          ReportLine(ShownName(job.target), "is the input file; refusing to write over it");
     } else if (inputs.count(target)) {
       job.report = ReportLine(ShownName(job.target),
                               "is an input of this run; refusing to write over it");
@@ -102,27 +103,19 @@ void PlanTargets(std::vector<Job>* jobs, const ConvertSettings& settings) {
 }
 
 void Convert(Job* job, const ConvertSettings& settings) {
-  std::vector<unsigned char> bytes;
   std::string message;
-  if (!ReadSongInput(job->input, &bytes, &message)) {
+  ORLIX_Song* song = OpenSongInput(job->input, &message);
+  if (!song) {
     job->report = ReportLine(InputName(job->input), message);
     return;
   }
-  static const unsigned char kNothing = 0;  // memory for an empty input
   ORLIX_Error error;
-  ORLIX_Song* song = ORLIX_OpenMemory(bytes.empty() ? &kNothing : bytes.data(), bytes.size(), &error);
-  std::vector<unsigned char>().swap(bytes);
-  if (!song) {
-    job->report = ReportLine(InputName(job->input), error.message);
-    return;
-  }
-  ORLIX_MidiOptions options = {sizeof options, ORLIX_PLAYBACK_CLASSIC, 0, settings.maxBytes};
   unsigned char* midi = nullptr;
   size_t size = 0;
-  int converted = ORLIX_ToMidi(song, &options, &midi, &size, &error);
+  int converted = ORLIX_ToMidi(song, &settings.midi, &midi, &size, &error);
   ORLIX_Close(song);
   if (!converted) {
-    job->report = ReportLine(InputName(job->input), FailureMessage(error, settings.maxBytes));
+    job->report = ReportLine(InputName(job->input), FailureMessage(error, settings.midi.maxBytes));
     return;
   }
   if (job->target == "-") {
@@ -137,7 +130,8 @@ void Convert(Job* job, const ConvertSettings& settings) {
 
 }  // namespace
 
-ConvertCounts ConvertBatch(const std::vector<std::string>& inputs, const ConvertSettings& settings) {
+ConvertCounts ConvertBatch(const std::vector<std::string>& inputs,
+                           const ConvertSettings& settings) {
   std::vector<Job> jobs(inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) jobs[i].input = inputs[i];
   PlanTargets(&jobs, settings);

@@ -203,7 +203,9 @@ void Render(const std::string& key, const JsonValue& value, size_t width, std::s
         const JsonValue& item = value.items[i];
         out->append(i ? "\n" + indent : label);
         bool empty = item.kind == JsonValue::kString && item.text.empty();
-        out->append(empty ? "\"\"" : item.kind == JsonValue::kString ? Shown(item.text) : item.text);
+        out->append(empty                                ? "\"\""
+                    : item.kind == JsonValue::kString ? Shown(item.text)
+                                                      : item.text);
       }
     }
   }
@@ -219,7 +221,9 @@ int DescriptionAsText(const char* json, size_t size, std::string* text) {
   JsonValue description;
   if (!ReadValue(&reader, &description, 0) || description.kind != JsonValue::kObject) return 0;
   size_t width = 0;
-  for (const std::string& key : description.keys) width = key.size() + 2 > width ? key.size() + 2 : width;
+  for (const std::string& key : description.keys) {
+    if (key.size() + 2 > width) width = key.size() + 2;
+  }
   text->clear();
   for (size_t i = 0; i < description.items.size(); ++i) {
     Render(description.keys[i], description.items[i], width, text);

@@ -118,7 +118,7 @@ unsigned long long ParseCount(const char* text, bool units) {
 struct Arguments {
   std::string output, directory;
   unsigned jobs = 0;
-  size_t maxBytes = kDefaultMaxBytes;
+  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 0, kDefaultMaxBytes};
   bool json = false;
   const char* encoding = nullptr;
   std::vector<std::string> inputs;
@@ -139,7 +139,9 @@ int ParseArguments(int count, char** args, const char* shortOptions, const optio
         return ShowVersion();
       case 'o':
       case 'd':
-        if (!*optarg) return UsageError(std::string("option -") + static_cast<char>(c) + " needs a name");
+        if (!*optarg) {
+          return UsageError(std::string("option -") + static_cast<char>(c) + " needs a name");
+        }
         (c == 'o' ? arguments->output : arguments->directory) = optarg;
         break;
       case 'j':
@@ -155,7 +157,7 @@ int ParseArguments(int count, char** args, const char* shortOptions, const optio
           return UsageError("--max-size takes a number of bytes from 1 to " +
                             std::to_string(SIZE_MAX));
         }
-        arguments->maxBytes = static_cast<size_t>(number);
+        arguments->midi.maxBytes = static_cast<size_t>(number);
         break;
       case kJson:
         arguments->json = true;
@@ -164,9 +166,9 @@ int ParseArguments(int count, char** args, const char* shortOptions, const optio
         arguments->encoding = optarg;
         break;
       case ':':
-        return UsageError(std::string("option ") + given + " needs a value");
+        return UsageError("option " + ShownName(given) + " needs a value");
       default:
-        return UsageError(std::string("unknown option ") + given);
+        return UsageError("unknown option " + ShownName(given));
     }
   }
   for (int i = optind; i < count; ++i) arguments->inputs.push_back(args[i]);
@@ -175,9 +177,12 @@ int ParseArguments(int count, char** args, const char* shortOptions, const optio
 
 int Convert(int count, char** args) {
   static const option kOptions[] = {
-      {"output", required_argument, nullptr, 'o'}, {"directory", required_argument, nullptr, 'd'},
-      {"jobs", required_argument, nullptr, 'j'},   {"max-size", required_argument, nullptr, kMaxSize},
-      {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
+      {"output", required_argument, nullptr, 'o'},
+      {"directory", required_argument, nullptr, 'd'},
+      {"jobs", required_argument, nullptr, 'j'},
+      {"max-size", required_argument, nullptr, kMaxSize},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, 'V'},
       {nullptr, 0, nullptr, 0}};
   Arguments arguments;
   int status = ParseArguments(count, args, ":o:d:j:hV", kOptions, &arguments);
@@ -212,8 +217,10 @@ int Convert(int count, char** args) {
   settings.output = arguments.output;
   settings.directory = arguments.directory;
   long processors = sysconf(_SC_NPROCESSORS_ONLN);
-  settings.jobs = arguments.jobs ? arguments.jobs : processors > 0 ? static_cast<unsigned>(processors) : 1;
-  settings.maxBytes = arguments.maxBytes;
+  settings.jobs = arguments.jobs         ? arguments.jobs
+                  : processors > 0 ? static_cast<unsigned>(processors)
+                                   : 1;
+  settings.midi = arguments.midi;
   // Read once here: umask cannot be read without setting it, which other
   // threads creating files must not see.
   mode_t mask = umask(0);
@@ -241,28 +248,22 @@ int Info(int count, char** args) {
   if (arguments.inputs.size() != 1) return UsageError("info takes exactly one song file");
   const std::string& input = arguments.inputs[0];
 
-  std::vector<unsigned char> bytes;
   std::string message;
-  if (!ReadSongInput(input, &bytes, &message)) {
+  ORLIX_Song* song = OpenSongInput(input, &message);
+  if (!song) {
     Report(InputName(input), message);
     return kExitFailure;
   }
-  static const unsigned char kNothing = 0;  // memory for an empty input
   ORLIX_Error error;
-  ORLIX_Song* song = ORLIX_OpenMemory(bytes.empty() ? &kNothing : bytes.data(), bytes.size(), &error);
-  if (!song) {
-    Report(InputName(input), error.message);
-    return kExitFailure;
-  }
-  ORLIX_MidiOptions options = {sizeof options, ORLIX_PLAYBACK_CLASSIC, 0, arguments.maxBytes};
   char* description = nullptr;
   size_t size = 0;
-  int described = ORLIX_DescribeSong(song, &options, arguments.encoding, &description, &size, &error);
+  int described =
+      ORLIX_DescribeSong(song, &arguments.midi, arguments.encoding, &description, &size, &error);
   ORLIX_Close(song);
   if (!described) {
     // The only argument the library can refuse here is the encoding.
     if (error.kind == ORLIX_ERROR_ARGUMENT) return UsageError(error.message);
-    Report(InputName(input), FailureMessage(error, arguments.maxBytes));
+    Report(InputName(input), FailureMessage(error, arguments.midi.maxBytes));
     return kExitFailure;
   }
   std::string text;

@@ -1,13 +1,15 @@
-// Song bytes from a regular file or standard input; names made safe to
-// print.
+// Songs opened from a regular file or standard input; names and failures
+// made fit to print.
 #include "song_input.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -52,8 +54,6 @@ size_t PrintableSequence(const std::string& text, size_t i) {
   return length;
 }
 
-}  // namespace
-
 int ReadSongInput(const std::string& path, std::vector<unsigned char>* bytes,
                   std::string* message) {
   if (path == "-") return ReadToEnd(STDIN_FILENO, 0, bytes, message);
@@ -81,6 +81,19 @@ int ReadSongInput(const std::string& path, std::vector<unsigned char>* bytes,
   int read = ReadToEnd(fd, hint, bytes, message);
   close(fd);
   return read;
+}
+
+}  // namespace
+
+ORLIX_Song* OpenSongInput(const std::string& path, std::string* message) {
+  std::vector<unsigned char> bytes;
+  if (!ReadSongInput(path, &bytes, message)) return nullptr;
+  static const unsigned char kNothing = 0;  // memory for an empty input
+  ORLIX_Error error;
+  const unsigned char* start = bytes.empty() ? &kNothing : bytes.data();
+  ORLIX_Song* song = ORLIX_OpenMemory(start, bytes.size(), &error);
+  if (!song) *message = error.message;
+  return song;
 }
 
 std::string ShownName(const std::string& name) {

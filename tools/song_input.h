@@ -1,19 +1,19 @@
-// Reading the bytes of a song named on the command line, and showing file
-// names in messages.
+// Opening a song named on the command line, and showing file names and
+// failures in messages.
 #ifndef ORLIX_TOOLS_SONG_INPUT_H
 #define ORLIX_TOOLS_SONG_INPUT_H
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "orlix/orlix.h"
 
-// Reads the whole file at path ("-": standard input) into *bytes. Anything
-// but a regular file (a directory, a FIFO, a device) is refused without
-// waiting on it. Returns 1, or 0 with *message (without the file name).
-int ReadSongInput(const std::string& path, std::vector<unsigned char>* bytes,
-                  std::string* message);
+// Reads the whole file at path ("-": standard input) and opens the song
+// from memory. Anything but a regular file (a directory, a FIFO, a device)
+// is refused without waiting on it. Returns the song, or null with
+// *message (the library's, or why the file could not be read; without the
+// file name).
+ORLIX_Song* OpenSongInput(const std::string& path, std::string* message);
 
 // The name as a message shows it: control characters (C0, DEL, C1) and
 // bytes that are not UTF-8 as \xNN, so a name cannot drive the terminal.

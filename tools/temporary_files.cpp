@@ -8,7 +8,6 @@
 #include <mutex>
 #include <pthread.h>
 #include <set>
-#include <stdlib.h>
 #include <thread>
 #include <unistd.h>
 

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "convert/convert_internal.h"
 #include "handle/describe_internal.h"
@@ -30,10 +29,9 @@ void QuoteForMessage(const char* text, char* out, size_t room) {
   out[used] = '\0';
 }
 
+// Options the conversion has accepted: only the classic playback so far.
 const char* PlaybackName(const ORLIX_MidiOptions* options) {
-  bool given = options && options->size >= offsetof(ORLIX_MidiOptions, playback) + sizeof(unsigned);
-  unsigned playback = given ? options->playback : unsigned{ORLIX_PLAYBACK_CLASSIC};
-  return playback == ORLIX_PLAYBACK_CLASSIC ? "classic" : "unknown";
+  return !options || options->playback == ORLIX_PLAYBACK_CLASSIC ? "classic" : "unknown";
 }
 
 void NoteName(int32_t pitch, char* out, size_t room) {

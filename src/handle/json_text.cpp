@@ -42,7 +42,8 @@ void AppendText(JsonText* json, const char* text) { Append(json, text, strlen(te
 void NewLine(JsonText* json) {
   static const char kSpaces[] = "                ";
   Append(json, "\n", 1);
-  Append(json, kSpaces, 2 * json->depth < sizeof kSpaces - 1 ? 2 * json->depth : sizeof kSpaces - 1);
+  size_t indent = 2 * json->depth;
+  Append(json, kSpaces, indent < sizeof kSpaces - 1 ? indent : sizeof kSpaces - 1);
 }
 
 // Separator and indentation before a value or a key.
