@@ -33,7 +33,8 @@ __all__ = ["OrlixError", "Song", "open", "convert", "info", "library_path",
 (ERROR_OPEN, ERROR_UNKNOWN_FORMAT, ERROR_TRUNCATED, ERROR_BAD_DATA,
  ERROR_OUT_OF_MEMORY, ERROR_TOO_LARGE, ERROR_ARGUMENT) = range(1, 8)
 
-_PLAYBACK_CLASSIC = 0
+# Playback modes by name (ORLIX_PLAYBACK_...).
+_PLAYBACKS = {"classic": 0}
 
 
 class OrlixError(Exception):
@@ -143,10 +144,12 @@ def _raise(error, path):
     raise OrlixError(error.message.decode("utf-8", "replace"), error.kind, error.offset, path)
 
 
-def _options(ticks_per_quarter=480, max_bytes=None):
+def _options(ticks_per_quarter=480, max_bytes=None, playback="classic"):
     if max_bytes is not None and max_bytes < 1:
         raise ValueError("max_bytes must be at least 1")
-    return _MidiOptions(ctypes.sizeof(_MidiOptions), _PLAYBACK_CLASSIC, ticks_per_quarter,
+    if playback not in _PLAYBACKS:
+        raise ValueError("playback must be one of %s" % ", ".join(sorted(_PLAYBACKS)))
+    return _MidiOptions(ctypes.sizeof(_MidiOptions), _PLAYBACKS[playback], ticks_per_quarter,
                         max_bytes or 0)
 
 
@@ -163,10 +166,11 @@ class Song:
     """An open song: its fields as attributes (title, tempo, tracks, ...,
     the same as info() gives), to_midi(), and close() or a with block."""
 
-    def __init__(self, handle, path, encoding):
+    def __init__(self, handle, path, encoding, playback):
         self._handle = handle
         self._path = path
         self._encoding = encoding
+        self._playback = playback
         self._description = None
 
     def _live(self):
@@ -190,7 +194,7 @@ class Song:
         text = ctypes.c_void_p()
         size = ctypes.c_size_t(0)
         error = _Error()
-        options = _options()
+        options = _options(playback=self._playback)
         if not lib.ORLIX_DescribeSong(self._live(), ctypes.byref(options),
                                       _encoding_name(self._encoding), ctypes.byref(text),
                                       ctypes.byref(size), ctypes.byref(error)):
@@ -212,12 +216,12 @@ class Song:
         except KeyError:
             raise AttributeError(name) from None
 
-    def to_midi(self, ticks_per_quarter=480, max_bytes=None):
+    def to_midi(self, ticks_per_quarter=480, max_bytes=None, playback=None):
         """The song as a Standard MIDI File (bytes). ticks_per_quarter is a
         multiple of 16 from 16 to 4080; max_bytes (default 1 GiB) caps the
-        file's size."""
+        file's size; playback defaults to the one the song was opened with."""
         lib = _library()
-        options = _options(ticks_per_quarter, max_bytes)
+        options = _options(ticks_per_quarter, max_bytes, playback or self._playback)
         buffer = ctypes.POINTER(ctypes.c_ubyte)()
         size = ctypes.c_size_t(0)
         error = _Error()
@@ -250,10 +254,13 @@ class Song:
                                         state)
 
 
-def open(song, encoding=None):  # noqa: A001 (the module's own open)
+def open(song, encoding=None, playback="classic"):  # noqa: A001 (the module's own open)
     """Opens a song from a path (str or os.PathLike) or from its bytes
     (bytes, bytearray, memoryview). Texts are read in `encoding`, any name
-    iconv knows (default Windows-1252)."""
+    iconv knows (default Windows-1252). `playback` ("classic", the only one
+    so far) is how to_midi() plays the song and how the tracks' notes are
+    counted."""
+    _options(playback=playback)  # refuses a wrong name before opening
     lib = _library()
     error = _Error()
     if isinstance(song, (bytes, bytearray, memoryview)):
@@ -269,16 +276,16 @@ def open(song, encoding=None):  # noqa: A001 (the module's own open)
         path = os.fsdecode(raw)
     if not handle:
         _raise(error, path)
-    return Song(handle, path, encoding)
+    return Song(handle, path, encoding, playback)
 
 
-def convert(song, ticks_per_quarter=480, max_bytes=None):
+def convert(song, ticks_per_quarter=480, max_bytes=None, playback="classic"):
     """Converts a song (a path or its bytes); returns the MIDI file as bytes."""
-    with open(song) as opened:
+    with open(song, playback=playback) as opened:
         return opened.to_midi(ticks_per_quarter, max_bytes)
 
 
-def info(song, encoding=None):
+def info(song, encoding=None, playback="classic"):
     """Reads a song (a path or its bytes); returns its description as a dict."""
-    with open(song, encoding) as opened:
+    with open(song, encoding, playback) as opened:
         return opened.info()

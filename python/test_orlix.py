@@ -78,7 +78,8 @@ class Module(unittest.TestCase):
 
     def test_wrong_arguments(self):
         cases = [(orlix.info, ("good.gp4\0junk",)), (orlix.open, (DEMO + "\0",)),
-                 (orlix.info, (self.demo, "CP1251\0")), (orlix.convert, (DEMO, 480, 0))]
+                 (orlix.info, (self.demo, "CP1251\0")), (orlix.convert, (DEMO, 480, 0)),
+                 (orlix.convert, (DEMO, 480, None, "loud")), (orlix.info, (DEMO, None, "full"))]
         for call, args in cases:
             with self.subTest(call=call.__name__, args=args[1:]):
                 with self.assertRaises(ValueError):
