@@ -1,54 +1,66 @@
 """Guitar Pro 4 song files to Standard MIDI Files, through liborlix.
 
     import orlix
-    midi = orlix.convert("song.gp4")      # bytes of a MIDI file
-    song = orlix.info("song.gp4")         # dict: texts, tempo, tracks, ...
+    with orlix.open("song.gp4") as song:    # a path, or the bytes of a song file
+        print(song.title, [track["name"] for track in song.tracks])
+        midi = song.to_midi()                # bytes of a MIDI file
+    midi = orlix.convert("song.gp4")         # the same in one call
+    info = orlix.info(data)                  # dict: the fields a Song has
 
 Uses only the standard library (ctypes). The shared library is found through
 the environment variable ORLIX_LIBRARY (a path to liborlix.so), else next to
 this module, in a build folder of the source tree (../build/*/), or where
 the system's loader finds installed libraries.
 
-The library's flat interface holds one loaded song for the whole process;
-every call here loads, reads and unloads under a lock, so calls from several
-threads take turns.
+Every song is a handle of its own in the library and nothing is shared, so
+calls from several threads run at the same time (ctypes lets go of the
+interpreter lock while the library works). One Song may be read and
+converted from several threads; close it once they are done with it.
 """
+import copy
 import ctypes
 import ctypes.util
 import glob
+import json
 import os
 import threading
 
-__all__ = ["OrlixError", "convert", "info", "library_path"]
+__all__ = ["OrlixError", "Song", "open", "convert", "info", "library_path",
+           "ERROR_OPEN", "ERROR_UNKNOWN_FORMAT", "ERROR_TRUNCATED", "ERROR_BAD_DATA",
+           "ERROR_OUT_OF_MEMORY", "ERROR_TOO_LARGE", "ERROR_ARGUMENT"]
 
-ACCEPTED_VERSIONS = (b"FICHIER GUITAR PRO v4.00", b"FICHIER GUITAR PRO v4.06")
+# The library's error kinds (ORLIX_ERROR_...); these numbers never change.
+(ERROR_OPEN, ERROR_UNKNOWN_FORMAT, ERROR_TRUNCATED, ERROR_BAD_DATA,
+ ERROR_OUT_OF_MEMORY, ERROR_TOO_LARGE, ERROR_ARGUMENT) = range(1, 8)
+
+# Playback modes by name (ORLIX_PLAYBACK_...).
+_PLAYBACKS = {"classic": 0}
 
 
 class OrlixError(Exception):
-    """A song could not be read or converted; the message names the file."""
+    """A song could not be read, converted or described.
+
+    kind is one of the ERROR_... numbers, offset the byte of the input where
+    reading stopped (or -1), message the library's one-line message, path
+    the file's name (None for bytes).
+    """
+
+    def __init__(self, message, kind=0, offset=-1, path=None):
+        super().__init__("%s: %s" % (path, message) if path is not None else message)
+        self.message = message
+        self.kind = kind
+        self.offset = offset
+        self.path = path
 
 
-# Song texts are Windows-1252. The five bytes that code page leaves undefined
-# (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control of the same value, as
-# the orlix command does, so no byte is lost.
-_UNDEFINED_1252 = (0x81, 0x8D, 0x8F, 0x90, 0x9D)
-_WINDOWS_1252 = [chr(b) if b in _UNDEFINED_1252 else bytes([b]).decode("cp1252")
-                 for b in range(256)]
+class _Error(ctypes.Structure):
+    _fields_ = [("kind", ctypes.c_int), ("offset", ctypes.c_longlong),
+                ("message", ctypes.c_char * 200)]
 
 
-def _text(raw):
-    if raw is None:
-        return None
-    return "".join(_WINDOWS_1252[b] for b in raw)
-
-
-_NOTE_NAMES = ("C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B")
-
-
-def _note_name(pitch):
-    if not 0 <= pitch <= 127:
-        return str(pitch)
-    return "%s%d" % (_NOTE_NAMES[pitch % 12], pitch // 12 - 1)
+class _MidiOptions(ctypes.Structure):
+    _fields_ = [("size", ctypes.c_uint), ("playback", ctypes.c_uint),
+                ("ticksPerQuarter", ctypes.c_uint), ("maxBytes", ctypes.c_size_t)]
 
 
 def _candidates():
@@ -85,39 +97,27 @@ def _load_library():
 
 
 def _declare(lib):
-    c_char_p, c_int, c_uint = ctypes.c_char_p, ctypes.c_int, ctypes.c_uint
+    handle, error = ctypes.c_void_p, ctypes.POINTER(_Error)
+    options, size_p = ctypes.POINTER(_MidiOptions), ctypes.POINTER(ctypes.c_size_t)
     byte_p = ctypes.POINTER(ctypes.c_ubyte)
     signatures = {
-        "ORLIX_Load": (c_int, [c_char_p]),
-        "ORLIX_Unload": (None, []),
-        "ORLIX_CreateMidiBuffer": (c_int, [ctypes.POINTER(byte_p), ctypes.POINTER(c_int)]),
+        "ORLIX_OpenFile": (handle, [ctypes.c_char_p, error]),
+        "ORLIX_OpenMemory": (handle, [ctypes.c_char_p, ctypes.c_size_t, error]),
+        "ORLIX_Close": (None, [handle]),
+        "ORLIX_GetFormat": (ctypes.c_int, [handle]),
+        "ORLIX_ToMidi": (ctypes.c_int, [handle, options, ctypes.POINTER(byte_p), size_p, error]),
         "ORLIX_DestroyMidiBuffer": (None, [byte_p]),
-        "ORLIX_GetNoticeLine": (c_char_p, [c_uint]),
-        "ORLIX_GetLyricsLine": (c_char_p, [c_uint]),
-        "ORLIX_GetMeasureMarkerText": (c_char_p, [c_uint]),
-        "ORLIX_GetTrackName": (c_char_p, [c_uint]),
-        "ORLIX_GetTrackTuning": (c_int, [c_uint, c_uint]),
+        "ORLIX_DescribeSong": (ctypes.c_int, [handle, options, ctypes.c_char_p,
+                                              ctypes.POINTER(ctypes.c_void_p), size_p, error]),
+        "ORLIX_DestroyDescription": (None, [ctypes.c_void_p]),
     }
-    for name in ("Title", "Subtitle", "Interpret", "Album", "Author", "Copyright",
-                 "TabAuthor", "Instructions"):
-        signatures["ORLIX_Get" + name] = (c_char_p, [])
-    for name in ("GetNoticeLineCount", "IsTripletFeelEnabled", "GetLyricsTrack", "GetTempo",
-                 "GetKey", "GetMeasureCount", "GetTrackCount"):
-        signatures["ORLIX_" + name] = (c_int, [])
-    for name in ("IsMeasureKeyNumeratorPresent", "IsMeasureKeyDenominatorPresent",
-                 "IsMeasureBeginRepeatPresent", "IsMeasureEndRepeatPresent",
-                 "IsMeasureMarkerPresent", "GetMeasureKeyNumerator",
-                 "GetMeasureKeyDenominator", "GetMeasureRepeatCount",
-                 "GetTrackStringCount", "GetTrackMidiPort", "GetTrackMidiChannel",
-                 "GetTrackEffectsMidiChannel", "GetTrackFretCount", "GetTrackCapoHeight"):
-        signatures["ORLIX_" + name] = (c_int, [c_uint])
     for name, (restype, argtypes) in signatures.items():
         function = getattr(lib, name)
         function.restype = restype
         function.argtypes = argtypes
 
 
-_lock = threading.Lock()
+_load_lock = threading.Lock()  # taken only while the library is first loaded
 _lib = None
 _lib_path = None
 
@@ -125,9 +125,12 @@ _lib_path = None
 def _library():
     global _lib, _lib_path
     if _lib is None:
-        lib, path = _load_library()
-        _declare(lib)
-        _lib, _lib_path = lib, path
+        with _load_lock:
+            if _lib is None:
+                lib, path = _load_library()
+                _declare(lib)
+                _lib_path = path
+                _lib = lib
     return _lib
 
 
@@ -137,118 +140,152 @@ def library_path():
     return _lib_path
 
 
-def _why_not_loaded(path):
-    """The library reports a failed load as 0 only; say what we can."""
-    try:
-        with open(path, "rb") as f:
-            head = f.read(256)
-    except OSError as e:
-        return e.strerror or str(e)
-    if not head:
-        return "file is empty"
-    version = head[1:1 + head[0]]
-    if len(version) == head[0] and version not in ACCEPTED_VERSIONS:
-        shown = version.decode("ascii", "backslashreplace")
-        return 'not a version 4 song file (header "%s")' % shown
-    return "truncated or unreadable song data"
+def _raise(error, path):
+    raise OrlixError(error.message.decode("utf-8", "replace"), error.kind, error.offset, path)
 
 
-def _load(lib, path):
-    raw = os.fsencode(path)
-    if ctypes.c_void_p.in_dll(lib, "theFileStruct").value:
-        raise OrlixError("%s: another song is held by the library's global slot; "
-                         "unload it first" % os.fsdecode(raw))
-    if not lib.ORLIX_Load(raw):
-        raise OrlixError("%s: %s" % (os.fsdecode(raw), _why_not_loaded(raw)))
+def _options(ticks_per_quarter=480, max_bytes=None, playback="classic"):
+    if max_bytes is not None and max_bytes < 1:
+        raise ValueError("max_bytes must be at least 1")
+    if playback not in _PLAYBACKS:
+        raise ValueError("playback must be one of %s" % ", ".join(sorted(_PLAYBACKS)))
+    return _MidiOptions(ctypes.sizeof(_MidiOptions), _PLAYBACKS[playback], ticks_per_quarter,
+                        max_bytes or 0)
 
 
-def convert(path):
-    """Converts the song file at path; returns the MIDI file as bytes."""
-    lib = _library()
-    with _lock:
-        _load(lib, path)
+def _encoding_name(encoding):
+    if encoding is None:
+        return None
+    name = encoding.encode("ascii")
+    if b"\0" in name:
+        raise ValueError("an encoding name cannot hold a NUL byte")
+    return name
+
+
+class Song:
+    """An open song: its fields as attributes (title, tempo, tracks, ...,
+    the same as info() gives), to_midi(), and close() or a with block."""
+
+    def __init__(self, handle, path, encoding, playback):
+        self._handle = handle
+        self._path = path
+        self._encoding = encoding
+        self._playback = playback
+        self._description = None
+
+    def _live(self):
+        if not self._handle:
+            raise ValueError("the song is closed")
+        return self._handle
+
+    @property
+    def format(self):
+        """The file format's major version (4)."""
+        return _library().ORLIX_GetFormat(self._live())
+
+    def info(self):
+        """The song's description as a dict (a new copy each call)."""
+        if self._description is None:
+            self._description = self._describe()
+        return copy.deepcopy(self._description)
+
+    def _describe(self):
+        lib = _library()
+        text = ctypes.c_void_p()
+        size = ctypes.c_size_t(0)
+        error = _Error()
+        options = _options(playback=self._playback)
+        if not lib.ORLIX_DescribeSong(self._live(), ctypes.byref(options),
+                                      _encoding_name(self._encoding), ctypes.byref(text),
+                                      ctypes.byref(size), ctypes.byref(error)):
+            if error.kind == ERROR_ARGUMENT:
+                raise ValueError(error.message.decode("utf-8", "replace"))
+            _raise(error, self._path)
         try:
-            buffer = ctypes.POINTER(ctypes.c_ubyte)()
-            size = ctypes.c_int(0)
-            if not lib.ORLIX_CreateMidiBuffer(ctypes.byref(buffer), ctypes.byref(size)):
-                raise OrlixError("%s: conversion failed" % os.fsdecode(path))
-            if not buffer:
-                raise OrlixError("%s: out of memory for the MIDI file" % os.fsdecode(path))
-            try:
-                return ctypes.string_at(buffer, size.value)
-            finally:
-                lib.ORLIX_DestroyMidiBuffer(buffer)
+            return json.loads(ctypes.string_at(text, size.value).decode("utf-8"))
         finally:
-            lib.ORLIX_Unload()
+            lib.ORLIX_DestroyDescription(text)
 
-
-def _read_info(lib):
-    texts = {}
-    for key, name in (("title", "Title"), ("subtitle", "Subtitle"), ("artist", "Interpret"),
-                      ("album", "Album"), ("author", "Author"), ("copyright", "Copyright"),
-                      ("tabAuthor", "TabAuthor"), ("instructions", "Instructions")):
-        texts[key] = _text(getattr(lib, "ORLIX_Get" + name)())
-    song = dict(texts)
-    song["notice"] = [_text(lib.ORLIX_GetNoticeLine(i))
-                      for i in range(lib.ORLIX_GetNoticeLineCount())]
-    song["tripletFeel"] = lib.ORLIX_IsTripletFeelEnabled() == 1
-    song["lyricsTrack"] = lib.ORLIX_GetLyricsTrack()
-    song["lyrics"] = [_text(lib.ORLIX_GetLyricsLine(i)) for i in range(5)]
-    song["tempo"] = lib.ORLIX_GetTempo()
-    key = lib.ORLIX_GetKey()
-    song["key"] = key - 256 if key >= 128 else key  # a signed byte
-    measure_count = lib.ORLIX_GetMeasureCount() & 0xFFFFFFFF
-    song["measureCount"] = measure_count
-
-    signatures, repeats, markers = [], [], []
-    numerator = denominator = 0
-    begin = 0
-    for m in range(measure_count):
-        n = lib.ORLIX_GetMeasureKeyNumerator(m) if lib.ORLIX_IsMeasureKeyNumeratorPresent(m) \
-            else numerator
-        d = lib.ORLIX_GetMeasureKeyDenominator(m) \
-            if lib.ORLIX_IsMeasureKeyDenominatorPresent(m) else denominator
-        if (n, d) != (numerator, denominator):
-            signatures.append({"measure": m + 1, "numerator": n, "denominator": d})
-        numerator, denominator = n, d
-        if lib.ORLIX_IsMeasureBeginRepeatPresent(m):
-            begin = m
-        if lib.ORLIX_IsMeasureEndRepeatPresent(m):
-            repeats.append({"firstMeasure": begin + 1, "lastMeasure": m + 1,
-                            "repeatCount": lib.ORLIX_GetMeasureRepeatCount(m)})
-        if lib.ORLIX_IsMeasureMarkerPresent(m):
-            markers.append({"measure": m + 1,
-                            "text": _text(lib.ORLIX_GetMeasureMarkerText(m))})
-    song["timeSignatures"] = signatures
-    song["repeats"] = repeats
-    song["markers"] = markers
-
-    tracks = []
-    for t in range(lib.ORLIX_GetTrackCount() & 0xFFFFFFFF):
-        strings = lib.ORLIX_GetTrackStringCount(t)
-        tuning = [lib.ORLIX_GetTrackTuning(t, s) for s in range(max(0, min(strings, 7)))]
-        tracks.append({
-            "number": t + 1,
-            "name": _text(lib.ORLIX_GetTrackName(t)),
-            "strings": strings,
-            "tuning": [_note_name(p) for p in tuning],
-            "tuningMidi": tuning,
-            "port": lib.ORLIX_GetTrackMidiPort(t),
-            "channel": lib.ORLIX_GetTrackMidiChannel(t),
-            "effectsChannel": lib.ORLIX_GetTrackEffectsMidiChannel(t),
-            "frets": lib.ORLIX_GetTrackFretCount(t),
-            "capo": lib.ORLIX_GetTrackCapoHeight(t),
-        })
-    song["tracks"] = tracks
-    return song
-
-
-def info(path):
-    """Reads the song file at path; returns its information as a dict."""
-    lib = _library()
-    with _lock:
-        _load(lib, path)
+    def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
+        if self._description is None:
+            self._description = self._describe()
         try:
-            return _read_info(lib)
+            return self._description[name]
+        except KeyError:
+            raise AttributeError(name) from None
+
+    def to_midi(self, ticks_per_quarter=480, max_bytes=None, playback=None):
+        """The song as a Standard MIDI File (bytes). ticks_per_quarter is a
+        multiple of 16 from 16 to 4080; max_bytes (default 1 GiB) caps the
+        file's size; playback defaults to the one the song was opened with."""
+        lib = _library()
+        options = _options(ticks_per_quarter, max_bytes, playback or self._playback)
+        buffer = ctypes.POINTER(ctypes.c_ubyte)()
+        size = ctypes.c_size_t(0)
+        error = _Error()
+        if not lib.ORLIX_ToMidi(self._live(), ctypes.byref(options), ctypes.byref(buffer),
+                                ctypes.byref(size), ctypes.byref(error)):
+            _raise(error, self._path)
+        try:
+            return ctypes.string_at(buffer, size.value)
         finally:
-            lib.ORLIX_Unload()
+            lib.ORLIX_DestroyMidiBuffer(buffer)
+
+    def close(self):
+        handle, self._handle = self._handle, None
+        if handle:
+            _library().ORLIX_Close(handle)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __del__(self):
+        if getattr(self, "_handle", None) and _lib is not None:
+            _lib.ORLIX_Close(self._handle)
+
+    def __repr__(self):
+        state = "closed" if not self._handle else "format %d" % self.format
+        return "<orlix.Song %s, %s>" % (self._path if self._path is not None else "from bytes",
+                                        state)
+
+
+def open(song, encoding=None, playback="classic"):  # noqa: A001 (the module's own open)
+    """Opens a song from a path (str or os.PathLike) or from its bytes
+    (bytes, bytearray, memoryview). Texts are read in `encoding`, any name
+    iconv knows (default Windows-1252). `playback` ("classic", the only one
+    so far) is how to_midi() plays the song and how the tracks' notes are
+    counted."""
+    _options(playback=playback)  # refuses a wrong name before opening
+    lib = _library()
+    error = _Error()
+    if isinstance(song, (bytes, bytearray, memoryview)):
+        data = bytes(song)
+        handle = lib.ORLIX_OpenMemory(data, len(data), ctypes.byref(error))
+        path = None
+    else:
+        path = os.fspath(song)
+        raw = os.fsencode(path)
+        if b"\0" in raw:
+            raise ValueError("a path cannot hold a NUL byte")
+        handle = lib.ORLIX_OpenFile(raw, ctypes.byref(error))
+        path = os.fsdecode(raw)
+    if not handle:
+        _raise(error, path)
+    return Song(handle, path, encoding, playback)
+
+
+def convert(song, ticks_per_quarter=480, max_bytes=None, playback="classic"):
+    """Converts a song (a path or its bytes); returns the MIDI file as bytes."""
+    with open(song, playback=playback) as opened:
+        return opened.to_midi(ticks_per_quarter, max_bytes)
+
+
+def info(song, encoding=None, playback="classic"):
+    """Reads a song (a path or its bytes); returns its description as a dict."""
+    with open(song, encoding, playback) as opened:
+        return opened.info()

@@ -1,18 +1,21 @@
 // The orlix command: converts song files into MIDI files and shows what a
 // song holds.
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <getopt.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
-#include "orlix/tolvenar.h"
-#include "output_file.h"
-#include "song_file.h"
-#include "song_info.h"
+#include "convert_batch.h"
+#include "info_text.h"
+#include "orlix/orlix.h"
+#include "song_input.h"
+#include "temporary_files.h"
 
 #ifndef ORLIX_VERSION
 #define ORLIX_VERSION "unknown"
@@ -22,32 +25,46 @@ namespace {
 
 enum ExitStatus { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 
+const size_t kDefaultMaxBytes = size_t{1} << 30;
+
 const char kUsage[] =
-    "Usage: orlix convert [-o OUT.mid | -d OUTDIR] SONG.gp4...\n"
-    "       orlix info [--json] SONG.gp4\n"
+    "Usage: orlix convert [-o OUT.mid | -d OUTDIR] [-j N] [--max-size BYTES] SONG...\n"
+    "       orlix info [--json] [--encoding NAME] [--max-size BYTES] SONG\n"
     "       orlix --help | --version\n";
 
 const char kHelp[] =
     "Converts Guitar Pro 4 song files into Standard MIDI Files and shows what\n"
-    "a song file holds.\n"
+    "a song file holds. A SONG of - is read from standard input.\n"
     "\n"
     "Commands:\n"
-    "  convert SONG.gp4...   write each song as a MIDI file (format 1, 480 ticks\n"
+    "  convert SONG...       write each song as a MIDI file (format 1, 480 ticks\n"
     "                        per quarter note); by default next to the song, with\n"
     "                        the extension .mid\n"
-    "    -o, --output FILE   the MIDI file to write (one song only)\n"
-    "    -d, --directory DIR write the MIDI files into DIR; a bad song is\n"
-    "                        reported and the others are still converted\n"
-    "  info SONG.gp4         show the song's texts, tempo, key, measures, time\n"
-    "                        signatures, repeats, markers and tracks\n"
-    "    --json              as JSON (UTF-8; song texts are read as Windows-1252)\n"
+    "    -o, --output FILE   the MIDI file to write (one song only); - for\n"
+    "                        standard output\n"
+    "    -d, --directory DIR write the MIDI files into DIR\n"
+    "    -j, --jobs N        convert N songs at a time (default: one for each\n"
+    "                        online processor); the messages come in the order\n"
+    "                        of the songs all the same\n"
+    "    --max-size BYTES    refuse a song whose MIDI file would be larger\n"
+    "                        (default 1G; K, M and G multiply by 1024)\n"
+    "  info SONG             show the song's format, texts, tempo, key, measures,\n"
+    "                        time signatures, repeats, markers and tracks, with\n"
+    "                        the notes the conversion writes for each track\n"
+    "    --json              as JSON (UTF-8), with the same fields\n"
+    "    --encoding NAME     the character set of the song's texts, any name\n"
+    "                        iconv knows (default WINDOWS-1252)\n"
+    "    --max-size BYTES    as for convert (info converts to count the notes)\n"
     "\n"
     "Options:\n"
     "  -h, --help            show this help and exit\n"
     "  -V, --version         show the version and exit\n"
     "\n"
+    "A bad song in a batch is reported and the others are still converted.\n"
     "Exit status: 0 when everything worked, 1 when a file could not be read,\n"
     "converted or written, 2 for a wrong command line.\n";
+
+enum LongOnly { kMaxSize = 256, kJson, kEncoding };
 
 int UsageError(const std::string& message) {
   fprintf(stderr, "orlix: %s\n%s", message.c_str(), kUsage);
@@ -55,8 +72,8 @@ int UsageError(const std::string& message) {
   return kExitUsage;
 }
 
-void Report(const std::string& file, const std::string& message) {
-  fprintf(stderr, "orlix: %s: %s\n", file.c_str(), message.c_str());
+void Report(const std::string& shownName, const std::string& message) {
+  fprintf(stderr, "orlix: %s: %s\n", shownName.c_str(), message.c_str());
 }
 
 // Everything on stdout must have reached it.
@@ -68,175 +85,198 @@ int FinishStdout(int status) {
   return status;
 }
 
-bool IsHelp(const char* arg) { return !strcmp(arg, "-h") || !strcmp(arg, "--help"); }
-bool IsVersion(const char* arg) { return !strcmp(arg, "-V") || !strcmp(arg, "--version"); }
+int ShowHelp() {
+  fputs(kUsage, stdout);
+  fputs("\n", stdout);
+  fputs(kHelp, stdout);
+  return FinishStdout(kExitOk);
+}
 
-// Takes the value of an option given as "-o VALUE", "-oVALUE", "--output
-// VALUE" or "--output=VALUE". Returns 1 when args[*i] is that option.
-int OptionValue(int count, char** args, int* i, const char* shortName, const char* longName,
-                const char** value, std::string* error) {
-  const char* arg = args[*i];
-  size_t longLength = strlen(longName);
-  if (!strcmp(arg, shortName) || !strcmp(arg, longName)) {
-    if (*i + 1 >= count) {
-      *error = std::string("option ") + arg + " needs a value";
-      return 1;
+int ShowVersion() {
+  printf("orlix %s\n", ORLIX_VERSION);
+  return FinishStdout(kExitOk);
+}
+
+// A decimal count, with units an optional K, M or G (powers of 1024); 0
+// when it is not one or does not fit.
+unsigned long long ParseCount(const char* text, bool units) {
+  if (!isdigit(static_cast<unsigned char>(*text))) return 0;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long value = strtoull(text, &end, 10);
+  if (errno) return 0;
+  int shift = 0;
+  const char* unit = units && *end ? strchr("KMG", *end) : nullptr;
+  if (unit && end[1] == '\0') {
+    shift = 10 * static_cast<int>(unit - "KMG" + 1);
+    ++end;
+  }
+  if (*end || value > (~0ULL >> shift)) return 0;
+  return value << shift;
+}
+
+struct Arguments {
+  std::string output, directory;
+  unsigned jobs = 0;
+  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 0, kDefaultMaxBytes};
+  bool json = false;
+  const char* encoding = nullptr;
+  std::vector<std::string> inputs;
+};
+
+// Parses the options after the command name. Returns -1 to go on, or the
+// exit status (help, version, a wrong command line).
+int ParseArguments(int count, char** args, const char* shortOptions, const option* longOptions,
+                   Arguments* arguments) {
+  opterr = 0;
+  for (int c; (c = getopt_long(count, args, shortOptions, longOptions, nullptr)) != -1;) {
+    const char* given = args[optind - 1];
+    unsigned long long number;
+    switch (c) {
+      case 'h':
+        return ShowHelp();
+      case 'V':
+        return ShowVersion();
+      case 'o':
+      case 'd':
+        if (!*optarg) {
+          return UsageError(std::string("option -") + static_cast<char>(c) + " needs a name");
+        }
+        (c == 'o' ? arguments->output : arguments->directory) = optarg;
+        break;
+      case 'j':
+        number = ParseCount(optarg, false);
+        if (number < 1 || number > 1024) {
+          return UsageError("-j takes a number of jobs from 1 to 1024");
+        }
+        arguments->jobs = static_cast<unsigned>(number);
+        break;
+      case kMaxSize:
+        number = ParseCount(optarg, true);
+        if (number < 1 || number > SIZE_MAX) {
+          return UsageError("--max-size takes a number of bytes from 1 to " +
+                            std::to_string(SIZE_MAX));
+        }
+        arguments->midi.maxBytes = static_cast<size_t>(number);
+        break;
+      case kJson:
+        arguments->json = true;
+        break;
+      case kEncoding:
+        arguments->encoding = optarg;
+        break;
+      case ':':
+        return UsageError("option " + ShownName(given) + " needs a value");
+      default:
+        return UsageError("unknown option " + ShownName(given));
     }
-    *value = args[++*i];
-    return 1;
   }
-  if (!strncmp(arg, shortName, 2) && arg[2] != '\0' && arg[1] != '-') {
-    *value = arg + 2;
-    return 1;
-  }
-  if (!strncmp(arg, longName, longLength) && arg[longLength] == '=') {
-    *value = arg + longLength + 1;
-    return 1;
-  }
-  return 0;
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// song.gp4 -> song.mid; a name without an extension gets .mid added.
-std::string WithMidiExtension(const std::string& path) {
-  size_t slash = path.rfind('/');
-  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot <= nameStart) return path + ".mid";
-  return path.substr(0, dot) + ".mid";
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-// Converts one song; reports its failure and returns 0, or returns 1.
-// written holds the outputs of this run: two songs of one name in a batch
-// must not silently replace each other.
-int ConvertOne(const std::string& input, const std::string& target,
-               std::set<std::string>* written) {
-  if (SameFile(input, target)) {
-    Report(target, "is the input file; refusing to write over it");
-    return 0;
-  }
-  Tolvenar::FileStruct song;
-  std::string message;
-  if (!LoadSongFile(input.c_str(), &song, &message)) {
-    Report(input, message);
-    return 0;
-  }
-  Tolvenar::Byte* buffer = nullptr;
-  uint32_t size = 0;
-  int converted = ConvertSong(&song, &buffer, &size, &message);
-  Tolvenar::FreeFileStruct(&song);
-  if (!converted) {
-    Report(input, message);
-    return 0;
-  }
-  if (written->count(target)) {
-    Tolvenar::DestroyMidiBuffer(buffer);
-    Report(input, "its output " + target + " was already written in this run; skipped");
-    return 0;
-  }
-  int saved = WriteFileAtomically(target, buffer, size, &message);
-  Tolvenar::DestroyMidiBuffer(buffer);
-  if (!saved) {
-    Report(target, message);
-    return 0;
-  }
-  written->insert(target);
-  return 1;
+  for (int i = optind; i < count; ++i) arguments->inputs.push_back(args[i]);
+  return -1;
 }
 
 int Convert(int count, char** args) {
-  const char* output = nullptr;
-  const char* directory = nullptr;
-  std::vector<std::string> inputs;
-  bool options = true;
-  for (int i = 0; i < count; ++i) {
-    const char* arg = args[i];
-    std::string error;
-    if (options && arg[0] == '-' && arg[1] != '\0') {
-      if (!strcmp(arg, "--")) {
-        options = false;
-      } else if (OptionValue(count, args, &i, "-o", "--output", &output, &error) ||
-                 OptionValue(count, args, &i, "-d", "--directory", &directory, &error)) {
-        if (!error.empty()) return UsageError(error);
-      } else {
-        return UsageError(std::string("unknown option ") + arg);
-      }
-      continue;
-    }
-    inputs.push_back(arg);
-  }
+  static const option kOptions[] = {
+      {"output", required_argument, nullptr, 'o'},
+      {"directory", required_argument, nullptr, 'd'},
+      {"jobs", required_argument, nullptr, 'j'},
+      {"max-size", required_argument, nullptr, kMaxSize},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, 'V'},
+      {nullptr, 0, nullptr, 0}};
+  Arguments arguments;
+  int status = ParseArguments(count, args, ":o:d:j:hV", kOptions, &arguments);
+  if (status >= 0) return status;
+  const std::vector<std::string>& inputs = arguments.inputs;
   if (inputs.empty()) return UsageError("convert needs a song file");
-  if (output && directory) return UsageError("-o and -d cannot be used together");
-  if (output && inputs.size() > 1) return UsageError("-o takes one song; use -d for several");
-  if (output && !*output) return UsageError("-o needs a file name");
-  if (directory) {
+  if (!arguments.output.empty() && !arguments.directory.empty()) {
+    return UsageError("-o and -d cannot be used together");
+  }
+  if (!arguments.output.empty() && inputs.size() > 1) {
+    return UsageError("-o takes one song; use -d for several");
+  }
+  size_t fromStandardInput = 0;
+  for (const std::string& input : inputs) fromStandardInput += input == "-";
+  if (fromStandardInput > 1) return UsageError("standard input can be read once only");
+  if (fromStandardInput && arguments.output.empty()) {
+    return UsageError("a song from standard input needs -o");
+  }
+  if (!arguments.directory.empty()) {
     struct stat info;
-    if (stat(directory, &info) != 0) {
-      Report(directory, strerror(errno));
+    if (stat(arguments.directory.c_str(), &info) != 0) {
+      Report(ShownName(arguments.directory), strerror(errno));
       return kExitFailure;
     }
     if (!S_ISDIR(info.st_mode)) {
-      Report(directory, "not a directory");
+      Report(ShownName(arguments.directory), "not a directory");
       return kExitFailure;
     }
   }
 
-  unsigned converted = 0, failed = 0;
-  std::set<std::string> targets;
-  for (const std::string& input : inputs) {
-    std::string target = output      ? std::string(output)
-                         : directory ? std::string(directory) + "/" + WithMidiExtension(BaseName(input))
-                                     : WithMidiExtension(input);
-    if (ConvertOne(input, target, &targets)) {
-      ++converted;
-    } else {
-      ++failed;
-    }
+  ConvertSettings settings;
+  settings.output = arguments.output;
+  settings.directory = arguments.directory;
+  long processors = sysconf(_SC_NPROCESSORS_ONLN);
+  settings.jobs = arguments.jobs         ? arguments.jobs
+                  : processors > 0 ? static_cast<unsigned>(processors)
+                                   : 1;
+  settings.midi = arguments.midi;
+  // Read once here: umask cannot be read without setting it, which other
+  // threads creating files must not see.
+  mode_t mask = umask(0);
+  umask(mask);
+  settings.newFileMode = 0666 & ~mask;
+
+  RemoveTemporariesOnSignal();
+  ConvertCounts counts = ConvertBatch(inputs, settings);
+  if (inputs.size() > 1 || !arguments.directory.empty()) {
+    printf("orlix: %u converted, %u failed\n", counts.converted, counts.failed);
   }
-  if (inputs.size() > 1 || directory) {
-    printf("orlix: %u converted, %u failed\n", converted, failed);
-  }
-  return FinishStdout(failed ? kExitFailure : kExitOk);
+  return FinishStdout(counts.failed ? kExitFailure : kExitOk);
 }
 
 int Info(int count, char** args) {
-  bool json = false;
-  std::vector<std::string> inputs;
-  bool options = true;
-  for (int i = 0; i < count; ++i) {
-    const char* arg = args[i];
-    if (options && arg[0] == '-' && arg[1] != '\0') {
-      if (!strcmp(arg, "--")) {
-        options = false;
-      } else if (!strcmp(arg, "--json")) {
-        json = true;
-      } else {
-        return UsageError(std::string("unknown option ") + arg);
-      }
-      continue;
-    }
-    inputs.push_back(arg);
-  }
-  if (inputs.size() != 1) return UsageError("info takes exactly one song file");
-  Tolvenar::FileStruct song;
+  static const option kOptions[] = {{"json", no_argument, nullptr, kJson},
+                                    {"encoding", required_argument, nullptr, kEncoding},
+                                    {"max-size", required_argument, nullptr, kMaxSize},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
+  Arguments arguments;
+  int status = ParseArguments(count, args, ":hV", kOptions, &arguments);
+  if (status >= 0) return status;
+  if (arguments.inputs.size() != 1) return UsageError("info takes exactly one song file");
+  const std::string& input = arguments.inputs[0];
+
   std::string message;
-  if (!LoadSongFile(inputs[0].c_str(), &song, &message)) {
-    Report(inputs[0], message);
+  ORLIX_Song* song = OpenSongInput(input, &message);
+  if (!song) {
+    Report(InputName(input), message);
     return kExitFailure;
   }
-  std::string text = json ? SongInfoJson(song) : SongInfoText(song);
-  Tolvenar::FreeFileStruct(&song);
-  fwrite(text.data(), 1, text.size(), stdout);
+  ORLIX_Error error;
+  char* description = nullptr;
+  size_t size = 0;
+  int described =
+      ORLIX_DescribeSong(song, &arguments.midi, arguments.encoding, &description, &size, &error);
+  ORLIX_Close(song);
+  if (!described) {
+    // The only argument the library can refuse here is the encoding.
+    if (error.kind == ORLIX_ERROR_ARGUMENT) return UsageError(error.message);
+    Report(InputName(input), FailureMessage(error, arguments.midi.maxBytes));
+    return kExitFailure;
+  }
+  std::string text;
+  if (arguments.json) {
+    fwrite(description, 1, size, stdout);
+  } else if (DescriptionAsText(description, size, &text)) {
+    fwrite(text.data(), 1, text.size(), stdout);
+  } else {
+    ORLIX_DestroyDescription(description);
+    Report(InputName(input), "the library's description is not JSON");
+    return kExitFailure;
+  }
+  ORLIX_DestroyDescription(description);
   return FinishStdout(kExitOk);
 }
 
@@ -244,20 +284,11 @@ int Info(int count, char** args) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return UsageError("no command given");
-  for (int i = 1; i < argc; ++i) {
-    if (!strcmp(argv[i], "--")) break;
-    if (IsHelp(argv[i])) {
-      fputs(kUsage, stdout);
-      fputs("\n", stdout);
-      fputs(kHelp, stdout);
-      return FinishStdout(kExitOk);
-    }
-    if (IsVersion(argv[i])) {
-      printf("orlix %s\n", ORLIX_VERSION);
-      return FinishStdout(kExitOk);
-    }
-  }
-  if (!strcmp(argv[1], "convert")) return Convert(argc - 2, argv + 2);
-  if (!strcmp(argv[1], "info")) return Info(argc - 2, argv + 2);
-  return UsageError(std::string("unknown command '") + argv[1] + "'");
+  const std::string command = argv[1];
+  if (command == "-h" || command == "--help") return ShowHelp();
+  if (command == "-V" || command == "--version") return ShowVersion();
+  // getopt_long takes the command's name for the program's.
+  if (command == "convert") return Convert(argc - 1, argv + 1);
+  if (command == "info") return Info(argc - 1, argv + 1);
+  return UsageError("unknown command '" + ShownName(command) + "'");
 }

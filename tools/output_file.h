@@ -4,13 +4,17 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 // Writes the bytes to a temporary file beside target, syncs it and renames
-// it over target. Returns 1, or 0 with *message and no file left behind.
+// it over target. A file it replaces keeps its mode (and owner, where that
+// is allowed); a new file gets newFileMode. Returns 1, or 0 with *message
+// and no file left behind.
 int WriteFileAtomically(const std::string& target, const unsigned char* data, size_t size,
-                        std::string* message);
+                        mode_t newFileMode, std::string* message);
 
-// The folder part of a path ("." when it has none).
-std::string DirectoryOf(const std::string& path);
+// Writes every byte to fd, retrying interrupted and partial writes. Returns
+// 1, or 0 with errno set.
+int WriteAll(int fd, const unsigned char* data, size_t size);
 
 #endif

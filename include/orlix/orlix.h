@@ -148,6 +148,20 @@ typedef struct ORLIX_MidiOptions {
 ORLIX_API int ORLIX_ToMidi(const ORLIX_Song* song, const ORLIX_MidiOptions* options,
                            unsigned char** buffer, size_t* size, ORLIX_Error* error);
 
+/* Describes the song as UTF-8 JSON text: format, version text, song texts,
+   tempo, key, measures, time signatures, repeats, markers and tracks, each
+   track with the number of notes (note-ons) the conversion with `options`
+   writes into its chunk. Song texts carry no character set: they are
+   converted from `encoding`, any name iconv knows (null: "WINDOWS-1252");
+   a byte sequence invalid in it becomes U+FFFD. An unknown encoding is an
+   ORLIX_ERROR_ARGUMENT. Returns 1 with *text a new NUL-terminated buffer of
+   *size bytes (the NUL not counted), released with ORLIX_DestroyDescription;
+   or 0 with *text null and *size 0. */
+ORLIX_API int ORLIX_DescribeSong(const ORLIX_Song* song, const ORLIX_MidiOptions* options,
+                                 const char* encoding, char** text, size_t* size,
+                                 ORLIX_Error* error);
+ORLIX_API void ORLIX_DestroyDescription(char* text); /* null is fine */
+
 #ifdef __cplusplus
 }
 #endif
