@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "convert/convert_internal.h"
+#include "convert/song_rules.h"
 #include "handle/describe_internal.h"
 #include "handle/song_handle.h"
 
