@@ -98,9 +98,10 @@ bool IsKnownSlide(uint8_t slide) { return (slide >= 1 && slide <= 4) || slide >=
 
 // ------------------------------------------------------------ sounds
 
-void StartSegment(TrackWalk* walk, Sound* sound, uint64_t from, uint64_t to, const NoteWheel& shape,
+// The wheel of the sound from `from` on: its held offset, the note's bend
+// over noteStart..noteEnd, the beat's tremolo bar, vibrato and slide.
+void StartSegment(Sound* sound, uint64_t from, uint64_t to, const NoteWheel& shape,
                   const BeatShape& beat, uint64_t noteStart, uint64_t noteEnd) {
-  (void)walk;
   WheelSegment& segment = sound->segment;
   segment.from = from;
   segment.to = Max(from, to);
@@ -185,7 +186,7 @@ void ContinueSound(TrackWalk* walk, Sound* sound, uint64_t start, uint64_t end, 
   if (shape.needed) UseWheel(walk, sound);
   sound->end = Max(sound->end, end);
   sound->letRing = letRing;
-  if (sound->wheel) StartSegment(walk, sound, start, sound->end, shape, beat, start, end);
+  if (sound->wheel) StartSegment(sound, start, sound->end, shape, beat, start, end);
 }
 
 // After a legato slide the next note of the string is not struck: the
@@ -200,7 +201,7 @@ bool AbsorbIntoLegato(TrackWalk* walk, Sound* sound, int32_t pitch, uint64_t sta
   sound->offset = cents;
   sound->end = Max(sound->end, end);
   sound->letRing = letRing;
-  StartSegment(walk, sound, start, sound->end, shape, beat, start, end);
+  StartSegment(sound, start, sound->end, shape, beat, start, end);
   return true;
 }
 
@@ -400,7 +401,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
         glide <= kOctaveCents && glide >= -kOctaveCents && mainStart < end) {
       // The grace glides into the main note, which is not struck again.
       StartSound(walk, sound, gracePitch, graceVelocity, graceStart, end, letRing, true, true);
-      StartSegment(walk, sound, graceStart, end, wheel, shape, mainStart, end);
+      StartSegment(sound, graceStart, end, wheel, shape, mainStart, end);
       sound->segment.base = {0, glide, graceStart, graceEnd};
       sound->offset = glide;
       return;
@@ -430,7 +431,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   if (lastPitch < 0) return;
   StartSound(walk, sound, lastPitch, velocity, strike, end, letRing, type != kNoteDead,
              wheel.needed);
-  if (wheel.needed) StartSegment(walk, sound, mainStart, end, wheel, shape, mainStart, end);
+  if (wheel.needed) StartSegment(sound, mainStart, end, wheel, shape, mainStart, end);
 }
 
 void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, uint32_t length,
