@@ -275,7 +275,7 @@ int Info(int count, char** args) {
   if (!described) {
     // The only argument the library can refuse here is the encoding.
     if (error.kind == ORLIX_ERROR_ARGUMENT) return UsageError(error.message);
-    Report(InputName(input), FailureMessage(error, arguments.midi.maxBytes));
+    Report(InputName(input), error.message);
     return kExitFailure;
   }
   std::string text;
