@@ -3,7 +3,8 @@
     import orlix
     with orlix.open("song.gp4") as song:    # a path, or the bytes of a song file
         print(song.title, [track["name"] for track in song.tracks])
-        midi = song.to_midi()                # bytes of a MIDI file
+        midi = song.to_midi()                # bytes of a MIDI file, played in full
+        plain = song.to_midi(playback="classic")  # the tablature played plainly
     midi = orlix.convert("song.gp4")         # the same in one call
     info = orlix.info(data)                  # dict: the fields a Song has
 
@@ -34,7 +35,7 @@ __all__ = ["OrlixError", "Song", "open", "convert", "info", "library_path",
  ERROR_OUT_OF_MEMORY, ERROR_TOO_LARGE, ERROR_ARGUMENT) = range(1, 8)
 
 # Playback modes by name (ORLIX_PLAYBACK_...).
-_PLAYBACKS = {"classic": 0}
+_PLAYBACKS = {"classic": 0, "full": 1}
 
 
 class OrlixError(Exception):
@@ -144,7 +145,7 @@ def _raise(error, path):
     raise OrlixError(error.message.decode("utf-8", "replace"), error.kind, error.offset, path)
 
 
-def _options(ticks_per_quarter=480, max_bytes=None, playback="classic"):
+def _options(ticks_per_quarter=480, max_bytes=None, playback="full"):
     if max_bytes is not None and max_bytes < 1:
         raise ValueError("max_bytes must be at least 1")
     if playback not in _PLAYBACKS:
@@ -219,7 +220,8 @@ class Song:
     def to_midi(self, ticks_per_quarter=480, max_bytes=None, playback=None):
         """The song as a Standard MIDI File (bytes). ticks_per_quarter is a
         multiple of 16 from 16 to 4080; max_bytes (default 1 GiB) caps the
-        file's size; playback defaults to the one the song was opened with."""
+        file's size; playback ("full" or "classic") defaults to the one the
+        song was opened with."""
         lib = _library()
         options = _options(ticks_per_quarter, max_bytes, playback or self._playback)
         buffer = ctypes.POINTER(ctypes.c_ubyte)()
@@ -254,12 +256,13 @@ class Song:
                                         state)
 
 
-def open(song, encoding=None, playback="classic"):  # noqa: A001 (the module's own open)
+def open(song, encoding=None, playback="full"):  # noqa: A001 (the module's own open)
     """Opens a song from a path (str or os.PathLike) or from its bytes
     (bytes, bytearray, memoryview). Texts are read in `encoding`, any name
-    iconv knows (default Windows-1252). `playback` ("classic", the only one
-    so far) is how to_midi() plays the song and how the tracks' notes are
-    counted."""
+    iconv knows (default Windows-1252). `playback` is how to_midi() plays
+    the song and how the tracks' notes are counted: "full" as the tablature
+    sounds (ties held, dead and grace notes, bends, dynamics, alternate
+    endings, ...), "classic" plainly, as the flat interface converts."""
     _options(playback=playback)  # refuses a wrong name before opening
     lib = _library()
     error = _Error()
@@ -279,13 +282,13 @@ def open(song, encoding=None, playback="classic"):  # noqa: A001 (the module's o
     return Song(handle, path, encoding, playback)
 
 
-def convert(song, ticks_per_quarter=480, max_bytes=None, playback="classic"):
+def convert(song, ticks_per_quarter=480, max_bytes=None, playback="full"):
     """Converts a song (a path or its bytes); returns the MIDI file as bytes."""
     with open(song, playback=playback) as opened:
         return opened.to_midi(ticks_per_quarter, max_bytes)
 
 
-def info(song, encoding=None, playback="classic"):
+def info(song, encoding=None, playback="full"):
     """Reads a song (a path or its bytes); returns its description as a dict."""
     with open(song, encoding, playback) as opened:
         return opened.info()

@@ -1,5 +1,6 @@
 """Tests of the orlix Python module (run with ORLIX_LIBRARY set to the
 library under test, from this folder: python3 -m unittest test_orlix)."""
+import ctypes
 import os
 import subprocess
 import sys
@@ -23,6 +24,31 @@ def small_song(title, tempo=90, notes=0):
     out += song.measure_header(4, 4) + song.track("T", [64, 59, 55, 50, 45, 40], 1, 1, 1)
     beats = [song.beat(0, {1: n}) for n in range(notes)]
     return out + song.cell(beats)
+
+
+def tied_song():
+    """One 4/4 measure: a quarter, a quarter tied to it, a dead note."""
+    def single(note):
+        return song.u8(0) + song.i8(0) + song.u8(0x40) + note
+    out = small_song("Tied")[:-4]  # without its empty cell
+    return out + song.cell([song.beat(0, {0: 5}), single(song.note(5, kind=2)),
+                            single(song.note(0, kind=3))])
+
+
+def flat_conversion(path):
+    """The bytes of ORLIX_CreateMidiBuffer, the classic conversion."""
+    lib = orlix._library()
+    lib.ORLIX_Load.argtypes = [ctypes.c_char_p]
+    buffer, size = ctypes.POINTER(ctypes.c_ubyte)(), ctypes.c_int(0)
+    lib.ORLIX_CreateMidiBuffer.argtypes = [ctypes.POINTER(ctypes.POINTER(ctypes.c_ubyte)),
+                                           ctypes.POINTER(ctypes.c_int)]
+    assert lib.ORLIX_Load(os.fsencode(path))
+    assert lib.ORLIX_CreateMidiBuffer(ctypes.byref(buffer), ctypes.byref(size))
+    try:
+        return ctypes.string_at(buffer, size.value)
+    finally:
+        lib.ORLIX_DestroyMidiBuffer(buffer)
+        lib.ORLIX_Unload()
 
 
 class Module(unittest.TestCase):
@@ -64,6 +90,24 @@ class Module(unittest.TestCase):
         with self.assertRaises(ValueError):
             from_bytes.to_midi()  # closed
 
+    def test_full_playback_by_default_classic_on_request(self):
+        path = self.write("tied.gp4", tied_song())
+        classic = flat_conversion(path)
+        # The tie holds the first note and the dead note sounds in full.
+        cases = [({}, "full", 2), ({"playback": "full"}, "full", 2),
+                 ({"playback": "classic"}, "classic", 1)]
+        for options, playback, notes in cases:
+            with self.subTest(options=options):
+                midi = orlix.convert(path, **options)
+                self.assertEqual(midi == classic, playback == "classic")
+                info = orlix.info(path, **options)
+                self.assertEqual((info["playback"], info["tracks"][0]["notes"]), (playback, notes))
+                with orlix.open(path, **options) as opened:
+                    self.assertEqual(opened.to_midi(), midi)
+                    other = "full" if playback == "classic" else "classic"
+                    self.assertEqual(opened.to_midi(playback=other),
+                                     orlix.convert(path, playback=other))
+
     def test_texts_in_an_encoding(self):
         data = small_song("Кино".encode("cp1251"))
         self.assertEqual(orlix.info(data)["title"], "Êèíî")  # Windows-1252 by default
@@ -79,7 +123,7 @@ class Module(unittest.TestCase):
     def test_wrong_arguments(self):
         cases = [(orlix.info, ("good.gp4\0junk",)), (orlix.open, (DEMO + "\0",)),
                  (orlix.info, (self.demo, "CP1251\0")), (orlix.convert, (DEMO, 480, 0)),
-                 (orlix.convert, (DEMO, 480, None, "loud")), (orlix.info, (DEMO, None, "full"))]
+                 (orlix.convert, (DEMO, 480, None, "loud")), (orlix.info, (DEMO, None, "Full"))]
         for call, args in cases:
             with self.subTest(call=call.__name__, args=args[1:]):
                 with self.assertRaises(ValueError):

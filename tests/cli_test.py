@@ -37,6 +37,18 @@ def small_song(title=b"Small", measures=(), tracks=(), cells=b""):
     return out + b"".join(measures) + b"".join(tracks) + cells
 
 
+def tied_song():
+    """One 4/4 measure: a quarter on the top string, a quarter tied to it,
+    a dead note and a rest. Played in full the tie holds the first note and
+    the dead note sounds; played plainly neither does."""
+    def single(note):
+        return song.u8(0) + song.i8(0) + song.u8(0x40) + note
+    beats = [song.beat(0, {0: 5}), single(song.note(5, kind=2)), single(song.note(0, kind=3)),
+             song.beat(0, rest=True)]
+    return small_song(measures=[song.measure_header(4, 4)],
+                      tracks=[song.track("T", SIX_STRINGS, 1, 1, 2)], cells=song.cell(beats))
+
+
 def long_song(measures=40):
     """About 15 KB that play for a long time: every measure, sixteen
     six-string sixteenths, is played 256 times (a 6 MB MIDI file)."""
@@ -95,6 +107,7 @@ class CommandLine(unittest.TestCase):
             code, out, err = run(*args)
             self.assertEqual((code, err), (0, ""))
             self.assertIn("orlix convert", out)
+            self.assertIn("--classic", out)
         code, out, err = run("--version")
         self.assertEqual((code, err), (0, ""))
         self.assertRegex(out, r"^orlix \d+\.\d+\.\d+\n$")
@@ -428,7 +441,8 @@ class Info(Workspace):
     def test_demo_as_json(self):
         info = self.describe(DEMO)
         self.assertEqual((info["format"], info["version"], info["encoding"], info["playback"]),
-                         (4, "FICHIER GUITAR PRO v4.06", "WINDOWS-1252", "classic"))
+                         (4, "FICHIER GUITAR PRO v4.06", "WINDOWS-1252", "full"))
+        self.assertEqual(self.describe("--classic", DEMO)["playback"], "classic")
         self.assertEqual((info["title"], info["tempo"], info["tripletFeel"]),
                          ("Orlix Demo", 100, True))
         self.assertEqual(info["lyrics"][0], "La la la, the demo plays")
@@ -450,7 +464,8 @@ class Info(Workspace):
     def test_notes_are_those_the_midi_plays(self):
         # One measure of 2/4 played twice; track 1 on channel 17 (outside
         # the table: nothing sounds), track 2 with a note on a string the
-        # track does not have and a quarter past the bar line.
+        # track does not have and a quarter past the bar line, which the
+        # full playback plays and the classic one cuts.
         beats = [song.beat(0, {0: 5})] * 2
         cells = song.cell(beats) + song.cell([song.beat(0, {0: 1, 3: 2}), song.beat(0, {0: 3}),
                                               song.beat(0, {0: 4})])
@@ -458,7 +473,13 @@ class Info(Workspace):
                           tracks=[song.track("Off", SIX_STRINGS, 1, 17, 17),
                                   song.track("Three", [64, 59, 55], 1, 1, 1)], cells=cells)
         path = self.write("notes.gp4", data)
-        self.assertEqual([t["notes"] for t in self.describe(path)["tracks"]], [0, 4])
+        tied = self.write("tied.gp4", tied_song())
+        for args, notes, tied_notes in (([], [0, 6], [2]), (["--classic"], [0, 4], [1])):
+            with self.subTest(args=args):
+                self.assertEqual([t["notes"] for t in self.describe(*args, path)["tracks"]],
+                                 notes)
+                self.assertEqual([t["notes"] for t in self.describe(*args, tied)["tracks"]],
+                                 tied_notes)
 
     def test_encoding(self):
         title = "Кино"
@@ -503,20 +524,26 @@ class RoundTrip(Workspace):
         self.assertEqual(song.demo_song(), self.demo_bytes())
 
     @unittest.skipUnless(SONG_TO_MIDI, "ORLIX_SONG_TO_MIDI not set")
-    def test_command_writes_the_bytes_of_the_flat_interface(self):
-        for name, data in (("demo.gp4", self.demo_bytes()), ("small.gp4", small_song())):
+    def test_classic_writes_the_bytes_of_the_flat_interface_full_is_the_default(self):
+        for name, data in (("demo.gp4", self.demo_bytes()), ("small.gp4", small_song()),
+                           ("tied.gp4", tied_song())):
             with self.subTest(song=name):
                 path = self.write(name, data)
-                mine = os.path.join(self.dir, "tool.mid")
                 flat = os.path.join(self.dir, "flat.mid")
-                self.assertEqual(run("convert", path, "-o", mine)[0], 0)
                 subprocess.run([SONG_TO_MIDI, path, flat], check=True, capture_output=True)
-                produced = self.read(mine)
-                self.assertEqual(produced, self.read(flat))
-                # Format 1, one chunk per track plus the conductor, 480 ticks.
-                tracks = 1 + (2 if name == "demo.gp4" else 0)
-                self.assertEqual(produced[:14], b"MThd\0\0\0\x06\0\x01" +
-                                 bytes([0, tracks]) + b"\x01\xe0")
+                produced = {}
+                for mode in ("--classic", None):
+                    mine = os.path.join(self.dir, "tool.mid")
+                    self.assertEqual(run("convert", *[a for a in [mode] if a], path, "-o",
+                                         mine), (0, "", ""))
+                    produced[mode] = self.read(mine)
+                    # Format 1, one chunk per track plus the conductor, 480 ticks.
+                    tracks = 1 + {"demo.gp4": 2, "small.gp4": 0, "tied.gp4": 1}[name]
+                    self.assertEqual(produced[mode][:14], b"MThd\0\0\0\x06\0\x01" +
+                                     bytes([0, tracks]) + b"\x01\xe0")
+                self.assertEqual(produced["--classic"], self.read(flat))
+                if name == "tied.gp4":
+                    self.assertNotEqual(produced[None], produced["--classic"])
 
     @unittest.skipUnless(SONG_TO_MIDI, "ORLIX_SONG_TO_MIDI not set")
     def test_corpus_songs_convert_like_the_flat_interface(self):
@@ -526,7 +553,7 @@ class RoundTrip(Workspace):
         songs = sorted(os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(".gp4"))
         out_dir = os.path.join(self.dir, "out")
         os.mkdir(out_dir)
-        code, out, err = run("convert", "-d", out_dir, *songs)
+        code, out, err = run("convert", "--classic", "-d", out_dir, *songs)
         self.assertEqual((code, err), (0, ""))
         self.assertEqual(out, "orlix: %d converted, 0 failed\n" % len(songs))
         for path in songs:

@@ -115,7 +115,7 @@ void Convert(Job* job, const ConvertSettings& settings) {
   int converted = ORLIX_ToMidi(song, &settings.midi, &midi, &size, &error);
   ORLIX_Close(song);
   if (!converted) {
-    job->report = ReportLine(InputName(job->input), FailureMessage(error, settings.midi.maxBytes));
+    job->report = ReportLine(InputName(job->input), error.message);
     return;
   }
   if (job->target == "-") {

@@ -28,8 +28,9 @@ enum ExitStatus { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 const size_t kDefaultMaxBytes = size_t{1} << 30;
 
 const char kUsage[] =
-    "Usage: orlix convert [-o OUT.mid | -d OUTDIR] [-j N] [--max-size BYTES] SONG...\n"
-    "       orlix info [--json] [--encoding NAME] [--max-size BYTES] SONG\n"
+    "Usage: orlix convert [-o OUT.mid | -d OUTDIR] [-j N] [--classic]\n"
+    "                     [--max-size BYTES] SONG...\n"
+    "       orlix info [--json] [--encoding NAME] [--classic] [--max-size BYTES] SONG\n"
     "       orlix --help | --version\n";
 
 const char kHelp[] =
@@ -38,14 +39,19 @@ const char kHelp[] =
     "\n"
     "Commands:\n"
     "  convert SONG...       write each song as a MIDI file (format 1, 480 ticks\n"
-    "                        per quarter note); by default next to the song, with\n"
-    "                        the extension .mid\n"
+    "                        per quarter note) that plays it as the tablature\n"
+    "                        sounds: ties held, dead, grace and let-ring notes,\n"
+    "                        strokes, tremolo picking, trills, bends, slides,\n"
+    "                        vibrato, harmonics, dynamics, alternate endings; by\n"
+    "                        default next to the song, with the extension .mid\n"
     "    -o, --output FILE   the MIDI file to write (one song only); - for\n"
     "                        standard output\n"
     "    -d, --directory DIR write the MIDI files into DIR\n"
     "    -j, --jobs N        convert N songs at a time (default: one for each\n"
     "                        online processor); the messages come in the order\n"
     "                        of the songs all the same\n"
+    "    --classic           play the tablature plainly instead, as the flat\n"
+    "                        interface's ORLIX_CreateMidiBuffer does\n"
     "    --max-size BYTES    refuse a song whose MIDI file would be larger\n"
     "                        (default 1G; K, M and G multiply by 1024)\n"
     "  info SONG             show the song's format, texts, tempo, key, measures,\n"
@@ -54,6 +60,7 @@ const char kHelp[] =
     "    --json              as JSON (UTF-8), with the same fields\n"
     "    --encoding NAME     the character set of the song's texts, any name\n"
     "                        iconv knows (default WINDOWS-1252)\n"
+    "    --classic           count the notes of the classic conversion\n"
     "    --max-size BYTES    as for convert (info converts to count the notes)\n"
     "\n"
     "Options:\n"
@@ -64,7 +71,7 @@ const char kHelp[] =
     "Exit status: 0 when everything worked, 1 when a file could not be read,\n"
     "converted or written, 2 for a wrong command line.\n";
 
-enum LongOnly { kMaxSize = 256, kJson, kEncoding };
+enum LongOnly { kMaxSize = 256, kJson, kEncoding, kClassic };
 
 int UsageError(const std::string& message) {
   fprintf(stderr, "orlix: %s\n%s", message.c_str(), kUsage);
@@ -118,7 +125,7 @@ unsigned long long ParseCount(const char* text, bool units) {
 struct Arguments {
   std::string output, directory;
   unsigned jobs = 0;
-  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 0, kDefaultMaxBytes};
+  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 0, kDefaultMaxBytes};
   bool json = false;
   const char* encoding = nullptr;
   std::vector<std::string> inputs;
@@ -165,6 +172,9 @@ int ParseArguments(int count, char** args, const char* shortOptions, const optio
       case kEncoding:
         arguments->encoding = optarg;
         break;
+      case kClassic:
+        arguments->midi.playback = ORLIX_PLAYBACK_CLASSIC;
+        break;
       case ':':
         return UsageError("option " + ShownName(given) + " needs a value");
       default:
@@ -181,6 +191,7 @@ int Convert(int count, char** args) {
       {"directory", required_argument, nullptr, 'd'},
       {"jobs", required_argument, nullptr, 'j'},
       {"max-size", required_argument, nullptr, kMaxSize},
+      {"classic", no_argument, nullptr, kClassic},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
       {nullptr, 0, nullptr, 0}};
@@ -239,6 +250,7 @@ int Info(int count, char** args) {
   static const option kOptions[] = {{"json", no_argument, nullptr, kJson},
                                     {"encoding", required_argument, nullptr, kEncoding},
                                     {"max-size", required_argument, nullptr, kMaxSize},
+                                    {"classic", no_argument, nullptr, kClassic},
                                     {"help", no_argument, nullptr, 'h'},
                                     {"version", no_argument, nullptr, 'V'},
                                     {nullptr, 0, nullptr, 0}};
@@ -263,7 +275,7 @@ int Info(int count, char** args) {
   if (!described) {
     // The only argument the library can refuse here is the encoding.
     if (error.kind == ORLIX_ERROR_ARGUMENT) return UsageError(error.message);
-    Report(InputName(input), FailureMessage(error, arguments.midi.maxBytes));
+    Report(InputName(input), error.message);
     return kExitFailure;
   }
   std::string text;

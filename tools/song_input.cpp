@@ -113,13 +113,6 @@ std::string ShownName(const std::string& name) {
   return shown;
 }
 
-std::string FailureMessage(const ORLIX_Error& error, size_t maxBytes) {
-  if (error.kind == ORLIX_ERROR_TOO_LARGE) {
-    return "the MIDI would exceed " + std::to_string(maxBytes) + " bytes";
-  }
-  return error.message;
-}
-
 std::string InputName(const std::string& path) {
   return path == "-" ? "standard input" : ShownName(path);
 }

@@ -3,7 +3,6 @@
 #ifndef ORLIX_TOOLS_SONG_INPUT_H
 #define ORLIX_TOOLS_SONG_INPUT_H
 
-#include <cstddef>
 #include <string>
 
 #include "orlix/orlix.h"
@@ -18,10 +17,6 @@ ORLIX_Song* OpenSongInput(const std::string& path, std::string* message);
 // The name as a message shows it: control characters (C0, DEL, C1) and
 // bytes that are not UTF-8 as \xNN, so a name cannot drive the terminal.
 std::string ShownName(const std::string& name);
-
-// The message for a failed open, conversion or description: the library's,
-// but for a MIDI file over the limit, which is said in the command's terms.
-std::string FailureMessage(const ORLIX_Error& error, size_t maxBytes);
 
 // "standard input" for "-", else the name as ShownName gives it.
 std::string InputName(const std::string& path);

@@ -117,9 +117,10 @@ enum {
   ORLIX_ERROR_ARGUMENT         /* a null or out-of-range argument */
 };
 
-/* Reads a whole song. A stream is read from its current position and left
-   just after the song; memory is copied from, never kept. Null on failure,
-   with nothing left allocated. */
+/* Reads a whole song. A path must name a regular file: a directory, a FIFO
+   or a device fails at once with ORLIX_ERROR_OPEN. A stream is read from
+   its current position and left just after the song; memory is copied
+   from, never kept. Null on failure, with nothing left allocated. */
 ORLIX_API ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error);

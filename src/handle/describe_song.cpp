@@ -29,9 +29,9 @@ void QuoteForMessage(const char* text, char* out, size_t room) {
   out[used] = '\0';
 }
 
-// Options the conversion has accepted: only the classic playback so far.
+// Options the conversion has accepted; null ones play in full.
 const char* PlaybackName(const ORLIX_MidiOptions* options) {
-  return !options || options->playback == ORLIX_PLAYBACK_CLASSIC ? "classic" : "unknown";
+  return options && options->playback == ORLIX_PLAYBACK_CLASSIC ? "classic" : "full";
 }
 
 void NoteName(int32_t pitch, char* out, size_t room) {

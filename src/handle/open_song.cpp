@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "handle/song_handle.h"
 #include "song/song_internal.h"
@@ -61,9 +64,30 @@ extern "C" ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error) {
     ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no path given");
     return nullptr;
   }
-  FILE* stream = fopen(path, "rb");
-  if (!stream) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // type is then checked on what was opened, not on the name. Reading a
+  // regular file ignores the flag.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     ReportError(error, ORLIX_ERROR_OPEN, -1, "cannot open: %s", strerror(errno));
+    return nullptr;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    ReportError(error, ORLIX_ERROR_OPEN, -1, "cannot read: %s", strerror(errno));
+    close(fd);
+    return nullptr;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ReportError(error, ORLIX_ERROR_OPEN, -1, "%s",
+                S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file");
+    close(fd);
+    return nullptr;
+  }
+  FILE* stream = fdopen(fd, "rb");
+  if (!stream) {
+    ReportError(error, ORLIX_ERROR_OPEN, -1, "cannot read: %s", strerror(errno));
+    close(fd);
     return nullptr;
   }
   ORLIX_Song* handle = ReadHandleFromStream(stream, error);
