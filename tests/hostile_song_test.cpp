@@ -16,6 +16,7 @@
 #include "orlix/tolvenar.h"
 #include "support/midi_decoder.h"
 #include "support/midi_validator.h"
+#include "support/playback_options.h"
 #include "support/song_file.h"
 
 using namespace orlix_test;
@@ -62,7 +63,7 @@ Export ExportSong(const Bytes& bytes) {
     ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
     unsigned char* converted = nullptr;
     size_t length = 0;
-    if (!song || !ORLIX_ToMidi(song, nullptr, &converted, &length, nullptr) ||
+    if (!song || !ORLIX_ToMidi(song, &orlix_test::kClassic, &converted, &length, nullptr) ||
         length != static_cast<size_t>(size) || memcmp(converted, buffer, length) != 0)
       out.problem = "the handle's conversion differs from the flat export";
     ORLIX_DestroyMidiBuffer(converted);
