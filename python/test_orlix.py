@@ -133,8 +133,8 @@ class Module(unittest.TestCase):
 
     def test_every_error_has_its_kind_and_offset(self):
         missing = os.path.join(self.tmp.name, "missing.gp4")
-        v3 = bytearray(self.demo)
-        v3[1:25] = b"FICHIER GUITAR PRO v3.00"
+        v2 = bytearray(self.demo)
+        v2[1:25] = b"FICHIER GUITAR PRO v2.21"
         # One measure, one track, one beat whose chord diagram has the
         # unknown layout byte 2.
         head = small_song(b"x")[:-4]
@@ -143,7 +143,7 @@ class Module(unittest.TestCase):
             (missing, orlix.ERROR_OPEN, -1, "cannot open: No such file or directory"),
             (b"", orlix.ERROR_TRUNCATED, 0, "file ends early at byte 0 of 0"),
             (b"\x03abc", orlix.ERROR_UNKNOWN_FORMAT, 0, 'unknown format: header "abc"'),
-            (bytes(v3), orlix.ERROR_UNKNOWN_FORMAT, 0, '"FICHIER GUITAR PRO v3.00"'),
+            (bytes(v2), orlix.ERROR_UNKNOWN_FORMAT, 0, '"FICHIER GUITAR PRO v2.21"'),
             (self.demo[:1000], orlix.ERROR_TRUNCATED, 383, "file ends early at byte 383 of 1000"),
             (bad_chord, orlix.ERROR_BAD_DATA, len(bad_chord) - 201,
              "bad chord diagram format 2 at byte %d" % (len(bad_chord) - 201)),

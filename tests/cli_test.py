@@ -164,8 +164,8 @@ class BadInput(Workspace):
 
     def test_table(self):
         demo = self.demo_bytes()
-        v3 = bytearray(small_song())
-        v3[1:25] = b"FICHIER GUITAR PRO v3.00"
+        v2 = bytearray(small_song())
+        v2[1:25] = b"FICHIER GUITAR PRO v2.21"
         # One measure, one track, one beat whose chord diagram has the
         # unknown layout byte 2; the rest of the file follows.
         grid = song.i32(1) + bytes([0x02, 0x00, 0x02]) + bytes(200)
@@ -175,7 +175,7 @@ class BadInput(Workspace):
             ("missing.gp4", None, "cannot open: No such file or directory"),
             ("empty.gp4", b"", "file ends early at byte 0 of 0"),
             ("junk.gp4", b"\x03abc", 'unknown format: header "abc"'),
-            ("v3.gp4", bytes(v3), 'unknown format: header "FICHIER GUITAR PRO v3.00"'),
+            ("v2.gp4", bytes(v2), 'unknown format: header "FICHIER GUITAR PRO v2.21"'),
             ("odd.gp4", b"\x05A\x1b\"\x80B" + bytes(40),
              'unknown format: header "A\\x1b\\x22\\x80B"'),
             ("cut.gp4", demo[:1000], "file ends early at byte 383 of 1000"),

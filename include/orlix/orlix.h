@@ -117,15 +117,17 @@ enum {
   ORLIX_ERROR_ARGUMENT         /* a null or out-of-range argument */
 };
 
-/* Reads a whole song. A path must name a regular file: a directory, a FIFO
-   or a device fails at once with ORLIX_ERROR_OPEN. A stream is read from
-   its current position and left just after the song; memory is copied
-   from, never kept. Null on failure, with nothing left allocated. */
+/* Reads a whole song: version 4 ("FICHIER GUITAR PRO v4.00", "v4.06", and
+   the "L4.06" variant) or version 3 ("v3.00"), into the same records. A path
+   must name a regular file: a directory, a FIFO or a device fails at once
+   with ORLIX_ERROR_OPEN. A stream is read from its current position and left
+   just after the song; memory is copied from, never kept. Null on failure,
+   with nothing left allocated. */
 ORLIX_API ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error);
 ORLIX_API void ORLIX_Close(ORLIX_Song* song); /* null is fine */
-/* The file format's major version: 4 for version 4 songs; 0 for null. */
+/* The file format's major version: 3 or 4; 0 for null. */
 ORLIX_API int ORLIX_GetFormat(const ORLIX_Song* song);
 /* The song's records, read-only, valid until ORLIX_Close. */
 ORLIX_API const ORLIX_RECORD(FileStruct) * ORLIX_GetSong(const ORLIX_Song* song);

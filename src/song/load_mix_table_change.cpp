@@ -1,5 +1,5 @@
 // Reader of a beat's mix-table change: seven values, tempo, the durations of
-// the values that change, and the all-tracks byte.
+// the values that change, and the all-tracks byte (from version 4 on).
 #include "song/song_internal.h"
 
 namespace Tolvenar {
@@ -20,6 +20,8 @@ static int ReadMixTableFields(MixTableChange* mix, SongReader* in) {
   for (const Timed& t : timed)
     if (t.value != -1 && !ReadU8(in, t.duration)) return 0;
   if (mix->tempo != -1 && !ReadU8(in, &mix->tempoDuration)) return 0;
+  // Version 3 has no all-tracks byte: the change is the track's own.
+  if (ReadsVersion3(in)) return 1;
   return ReadU8(in, &mix->allTracks);
 }
 

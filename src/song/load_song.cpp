@@ -1,5 +1,6 @@
 // The song reader's entry point: version text, song information, notice,
-// triplet feel, lyrics and the packed song block, then the song body.
+// triplet feel, lyrics (from version 4 on) and the packed song block, then
+// the song body.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -114,13 +115,27 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
   song->trackCount = DecodeU32LE(block + kBlockTrackCount);
 }
 
+// The key is an int32 and, from version 4 on, a one-byte octave follows it;
+// the record splits those five bytes into a key byte and a 4-byte octave.
+// Version 3 has no octave byte: its block is the version 4 block without
+// block byte 8, which is left 0.
+constexpr size_t kBlockOctaveByte = kBlockOctave + 3;
+
+int ReadSongBlock(uint8_t* block, SongReader* in) {
+  if (!ReadsVersion3(in)) return ReadBytes(in, block, kSongBlockBytes);
+  if (!ReadBytes(in, block, kBlockOctaveByte)) return 0;
+  block[kBlockOctaveByte] = 0;
+  return ReadBytes(in, block + kBlockOctaveByte + 1, kSongBlockBytes - kBlockOctaveByte - 1);
+}
+
 // Everything between the version field and the song body.
 int ReadSongHead(FileStruct* song, SongReader* in) {
   if (!ReadSongInfo(&song->info, in)) return 0;
   if (!ReadU8(in, &song->tripletFeel)) return 0;
-  if (!ReadLyrics(song, in)) return 0;
+  // Version 3 has no lyrics: no track, every line null.
+  if (!ReadsVersion3(in) && !ReadLyrics(song, in)) return 0;
   uint8_t* block = reinterpret_cast<uint8_t*>(song) + offsetof(FileStruct, tempo);
-  if (!ReadBytes(in, block, kSongBlockBytes)) return 0;
+  if (!ReadSongBlock(block, in)) return 0;
   DecodeSongBlock(song, block);
   return 1;
 }
@@ -151,6 +166,7 @@ int ReadVersion(FileStruct* song, SongReader* in) {
 // The reader of each format.
 int ReadSongOfFormat(FileStruct* song, SongReader* in) {
   switch (FormatMajor(in->format)) {
+    case 3:
     case 4:
       return ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
     default:

@@ -18,6 +18,7 @@ struct SongArena;
 // The record readers test it where the formats differ.
 enum SongFormat : uint16_t {
   kFormatUnknown = 0,
+  kFormat300 = 300,  // "FICHIER GUITAR PRO v3.00"
   kFormat400 = 400,  // "FICHIER GUITAR PRO v4.00"
   kFormat406 = 406,  // "FICHIER GUITAR PRO v4.06", and the L4.06 variant
 };
@@ -61,6 +62,11 @@ struct SongReader {
   ReadError error;
   uint8_t spill[kSpillBytes];
 };
+
+// Version 3 shapes a few records differently (song block, chord diagram,
+// beat and note effects, mix table); the record readers ask here. A reader
+// whose format is not known yet reads the version 4 shapes.
+inline bool ReadsVersion3(const SongReader* in) { return in->format == kFormat300; }
 
 // ---------------------------------------------------------------- input
 

@@ -2,12 +2,14 @@
 // convert in both playback modes, serialise to a buffer and to a stream,
 // release), and through the song handles (open from memory, convert). Any
 // invalid MIDI output, a stream that differs from the buffer, a handle that
-// disagrees with the classic load, or a failed open without a kind and an
-// offset inside the input, aborts.
+// disagrees with the classic load, a song whose records break a pointer
+// rule, or a failed open without a kind and an offset inside the input,
+// aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "orlix/orlix.h"
@@ -16,6 +18,7 @@
 #include "support/midi_validator.h"
 #include "support/performed_notes.h"
 #include "support/playback_options.h"
+#include "support/record_rules.h"
 
 using namespace Tolvenar;
 
@@ -58,8 +61,11 @@ std::vector<uint8_t> ConvertAndCheck(FileStruct* song) {
 }
 
 // The handle of the same bytes: opens exactly when the classic load did
-// (or over the variant header only handles read), converts to the same
-// bytes, and a failure says what and where.
+// (or over the headers only handles read: version 3 and the variant of
+// version 4), converts to the same bytes, and a failure says what and
+// where.
+void PerformAndCheck(const FileStruct* song);
+
 void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vector<uint8_t>& exported) {
   ORLIX_Error error;
   ORLIX_Song* song = ORLIX_OpenMemory(data, size, &error);
@@ -71,8 +77,10 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
       Fail("a failed open without a message");
     return;
   }
-  if (!loaded && strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
+  if (!loaded && ORLIX_GetFormat(song) != 3 && strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
     Fail("the handle read a song LoadFileStruct refused");
+  std::string broken = orlix_test::RecordRuleProblem(*ORLIX_GetSong(song));
+  if (!broken.empty()) Fail(broken.c_str());
   unsigned char* buffer = nullptr;
   size_t length = 0;
   if (ORLIX_ToMidi(song, &orlix_test::kClassic, &buffer, &length, &error)) {
@@ -83,6 +91,7 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
   } else if (error.kind == ORLIX_ERROR_NONE) {
     Fail("a failed conversion without a kind");
   }
+  if (!loaded) PerformAndCheck(ORLIX_GetSong(song));  // the formats only handles read
   ORLIX_Close(song);
 }
 
@@ -115,6 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> exported;
   int loaded = LoadFileStruct(&song, stream);
   if (loaded) {
+    std::string broken = orlix_test::RecordRuleProblem(song);
+    if (!broken.empty()) Fail(broken.c_str());
     exported = ConvertAndCheck(&song);
     PerformAndCheck(&song);
     FreeFileStruct(&song);
