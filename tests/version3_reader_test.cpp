@@ -13,6 +13,7 @@
 
 #include "orlix/orlix.h"
 #include "support/midi_validator.h"
+#include "support/playback_options.h"
 #include "support/record_reading.h"
 #include "support/record_rules.h"
 #include "support/song_checks.h"
@@ -26,7 +27,7 @@ std::vector<uint8_t> HandleMidi(ORLIX_Song* song) {
   unsigned char* buffer = nullptr;
   size_t size = 0;
   ORLIX_Error error;
-  EXPECT_EQ(1, ORLIX_ToMidi(song, nullptr, &buffer, &size, &error)) << error.message;
+  EXPECT_EQ(1, ORLIX_ToMidi(song, &kClassic, &buffer, &size, &error)) << error.message;
   std::vector<uint8_t> bytes(buffer, buffer + size);
   ORLIX_DestroyMidiBuffer(buffer);
   return bytes;
