@@ -143,6 +143,7 @@ class Module(unittest.TestCase):
             (missing, orlix.ERROR_OPEN, -1, "cannot open: No such file or directory"),
             (b"", orlix.ERROR_TRUNCATED, 0, "file ends early at byte 0 of 0"),
             (b"\x03abc", orlix.ERROR_UNKNOWN_FORMAT, 0, 'unknown format: header "abc"'),
+            (b"junk", orlix.ERROR_UNKNOWN_FORMAT, 0, 'unknown format: header "unk"'),
             (bytes(v2), orlix.ERROR_UNKNOWN_FORMAT, 0, '"FICHIER GUITAR PRO v2.21"'),
             (self.demo[:1000], orlix.ERROR_TRUNCATED, 383, "file ends early at byte 383 of 1000"),
             (bad_chord, orlix.ERROR_BAD_DATA, len(bad_chord) - 201,

@@ -175,6 +175,8 @@ class BadInput(Workspace):
             ("missing.gp4", None, "cannot open: No such file or directory"),
             ("empty.gp4", b"", "file ends early at byte 0 of 0"),
             ("junk.gp4", b"\x03abc", 'unknown format: header "abc"'),
+            ("junk4.gp4", b"junk", 'unknown format: header "unk"'),
+            ("cuthead.gp4", b"\x18FICHIER GUI", "file ends early at byte 0 of 12"),
             ("v2.gp4", bytes(v2), 'unknown format: header "FICHIER GUITAR PRO v2.21"'),
             ("odd.gp4", b"\x05A\x1b\"\x80B" + bytes(40),
              'unknown format: header "A\\x1b\\x22\\x80B"'),

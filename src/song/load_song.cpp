@@ -150,7 +150,20 @@ int ReadVersion(FileStruct* song, SongReader* in) {
   const uint8_t* field;
   if (!PeekBytes(in, 1, &field)) return 0;
   size_t length = field[0];
-  if (!PeekBytes(in, 1 + length, &field)) return 0;
+  // Byte by byte, so that a text the input cuts short is known as far as it
+  // goes: a song file cut early when that could still begin a known header,
+  // else no song file at all (a few bytes of anything must not pass for a
+  // truncated song).
+  char seen[kSpillBytes];
+  for (size_t have = 0; have < length; ++have) {
+    if (!PeekBytes(in, 2 + have, &field)) {
+      if (BeginsKnownHeader(seen, have, in->acceptsHandleFormats)) return 0;
+      seen[have] = '\0';
+      ClearReadError(in);
+      return FailUnknownFormat(in, seen);
+    }
+    seen[have] = static_cast<char>(field[1 + have]);
+  }
   song->version = static_cast<char*>(NewArrayUninitialised(in, length + 1, 1));
   if (!song->version) return 0;
   memcpy(song->version, field + 1, length);

@@ -32,6 +32,14 @@ constexpr size_t kVersionCompareBytes = 25;
 
 }  // namespace
 
+bool BeginsKnownHeader(const char* text, size_t length, bool acceptsHandleFormats) {
+  for (const KnownHeader& known : kKnownHeaders) {
+    if (known.handlesOnly && !acceptsHandleFormats) continue;
+    if (length <= kVersionCompareBytes && strncmp(text, known.text, length) == 0) return true;
+  }
+  return false;
+}
+
 SongFormat DetectSongFormat(const char* versionText, bool acceptsHandleFormats) {
   for (const KnownHeader& known : kKnownHeaders) {
     if (known.handlesOnly && !acceptsHandleFormats) continue;

@@ -31,6 +31,9 @@ constexpr size_t kSongBlockBytes = 785;
 // The format a version text names (format detection), or kFormatUnknown.
 // Some headers are opened only through the handle interface.
 SongFormat DetectSongFormat(const char* versionText, bool acceptsHandleFormats);
+// Whether the first length bytes of a version text that the input cuts
+// short could still begin a header DetectSongFormat knows.
+bool BeginsKnownHeader(const char* text, size_t length, bool acceptsHandleFormats);
 
 // The whole song from the reader's position: version text, format
 // detection, then the reader of that format. The record must be zeroed.
