@@ -22,9 +22,17 @@ static inline int LoadBeatNotes(Beat* beat, SongReader* in) {
   while (mask != 0) {
     int bit = 31 - __builtin_clz(mask);
     mask &= ~(1u << bit);
-    if (!ReadNote(&beat->notes[6 - bit], in)) return 0;
+    if (!ReadNote(&beat->notes[6 - bit], static_cast<unsigned>(6 - bit), in)) return 0;
   }
   return 1;
+}
+
+// Version 5 ends a beat with display flags (beaming, ottava, brackets),
+// one byte longer when they have 0x0800.
+static int SkipVersion5BeatDisplay(SongReader* in) {
+  const uint8_t* display;
+  if (!TakeBytes(in, 2, &display)) return 0;
+  return (display[1] & 0x08) ? SkipBytes(in, 1) : 1;
 }
 
 // The longest run of fixed beat fields: flags, status, duration, tuplet.
@@ -55,7 +63,8 @@ static int ReadBeatFields(Beat* beat, SongReader* in) {
   if (!TakeBytes(in, 1, &field)) return 0;
   beat->strings = *field;
   // The slots are still zero from LoadBeat.
-  return LoadBeatNotes(beat, in);
+  if (!LoadBeatNotes(beat, in)) return 0;
+  return IsVersion5(in->format) ? SkipVersion5BeatDisplay(in) : 1;
 }
 
 // Copying this clears a beat with a few wide stores, where the compiler
@@ -68,8 +77,10 @@ static inline int LoadBeatInline(Beat* beat, SongReader* in) {
 }
 
 uint32_t LoadBeats(Beat* beats, uint32_t count, SongReader* in) {
-  for (uint32_t b = 0; b < count; ++b)
+  for (uint32_t b = 0; b < count; ++b) {
+    in->place.beat = b;
     if (!LoadBeatInline(&beats[b], in)) return b;
+  }
   return count;
 }
 

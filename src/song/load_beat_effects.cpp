@@ -14,7 +14,15 @@ int LoadBeatEffects(BeatEffects** slot, SongReader* in) {
   effects->flags2 = flags[1];
   if ((effects->flags1 & 0x20) && !ReadU8(in, &effects->tapSlapPop)) return 0;
   if ((effects->flags2 & 0x04) && !LoadBendCurve(&effects->tremoloBar, in)) return 0;
-  if ((effects->flags1 & 0x40) && !ReadBytes(in, effects->stroke, sizeof effects->stroke)) return 0;
+  if (effects->flags1 & 0x40) {
+    if (!ReadBytes(in, effects->stroke, sizeof effects->stroke)) return 0;
+    // Version 5 stores the two stroke bytes the other way round.
+    if (IsVersion5(in->format)) {
+      uint8_t first = effects->stroke[0];
+      effects->stroke[0] = effects->stroke[1];
+      effects->stroke[1] = first;
+    }
+  }
   if ((effects->flags2 & 0x02) && !ReadU8(in, &effects->pickStroke)) return 0;
   return 1;
 }

@@ -47,10 +47,23 @@ constexpr uint64_t kSongInfoOffset = 31;
 constexpr int kLyricsLines = 5;
 
 int ReadSongInfo(SongInfo* info, SongReader* in) {
-  char** texts[] = {&info->title,  &info->subtitle,  &info->interpret, &info->album,
-                    &info->author, &info->copyright, &info->tabAuthor, &info->instructions};
-  for (char** text : texts) {
-    if (!ReadIntByteString(in, text)) return 0;
+  if (IsVersion5(in->format)) {
+    // Words and music are separate texts; the author is the music's.
+    char** texts[] = {&info->title, &info->subtitle, &info->interpret, &info->album};
+    for (char** text : texts) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
+    if (!SkipIntByteString(in) || !ReadIntByteString(in, &info->author)) return 0;
+    char** rest[] = {&info->copyright, &info->tabAuthor, &info->instructions};
+    for (char** text : rest) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
+  } else {
+    char** texts[] = {&info->title,  &info->subtitle,  &info->interpret, &info->album,
+                      &info->author, &info->copyright, &info->tabAuthor, &info->instructions};
+    for (char** text : texts) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
   }
   if (!ReadU32LE(in, &info->noticeLineCount)) return 0;
   if (info->noticeLineCount == 0) return 1;
@@ -114,13 +127,48 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
   song->trackCount = DecodeU32LE(block + kBlockTrackCount);
 }
 
+// Version 5 spreads the song block over several fields, with display and
+// sound-engine data between them: the block's parts are read into their
+// places and the rest is skipped, or kept beside the records (directions).
+int ReadVersion5SongBlock(SongReader* in, uint8_t* block) {
+  constexpr size_t kMasterEffectBytes = 19;
+  constexpr size_t kPageSetupBytes = 30;
+  constexpr int kPageSetupTexts = 10;
+  constexpr size_t kMasterReverbBytes = 4;
+  const bool v510 = in->format == kFormat510;
+  if (v510 && !SkipBytes(in, kMasterEffectBytes)) return 0;
+  if (!SkipBytes(in, kPageSetupBytes)) return 0;
+  for (int i = 0; i < kPageSetupTexts; ++i) {
+    if (!SkipIntByteString(in)) return 0;
+  }
+  // The tempo's name, then the tempo and (v5.10) its hide-tempo byte.
+  if (!SkipIntByteString(in) || !ReadBytes(in, block + kBlockTempo, 4)) return 0;
+  if (v510 && !SkipBytes(in, 1)) return 0;
+  if (!ReadBytes(in, block + kBlockKey, kBlockMeasureCount - kBlockKey)) return 0;
+  const uint8_t* directions;
+  if (!TakeBytes(in, 2 * kDirectionCount, &directions)) return 0;
+  if (in->extras) {
+    for (int sign = 0; sign < kDirectionCount; ++sign) {
+      int16_t measure = static_cast<int16_t>(directions[2 * sign] | directions[2 * sign + 1] << 8);
+      in->extras->directions[sign] = measure > 0 ? measure : 0;
+    }
+  }
+  return SkipBytes(in, kMasterReverbBytes) &&
+         ReadBytes(in, block + kBlockMeasureCount, kSongBlockBytes - kBlockMeasureCount);
+}
+
 // Everything between the version field and the song body.
 int ReadSongHead(FileStruct* song, SongReader* in) {
   if (!ReadSongInfo(&song->info, in)) return 0;
-  if (!ReadU8(in, &song->tripletFeel)) return 0;
+  // Version 5 has a triplet feel per measure instead (see the measure headers).
+  if (!IsVersion5(in->format) && !ReadU8(in, &song->tripletFeel)) return 0;
   if (!ReadLyrics(song, in)) return 0;
   uint8_t* block = reinterpret_cast<uint8_t*>(song) + offsetof(FileStruct, tempo);
-  if (!ReadBytes(in, block, kSongBlockBytes)) return 0;
+  if (IsVersion5(in->format)) {
+    if (!ReadVersion5SongBlock(in, block)) return 0;
+  } else if (!ReadBytes(in, block, kSongBlockBytes)) {
+    return 0;
+  }
   DecodeSongBlock(song, block);
   return 1;
 }
@@ -142,6 +190,11 @@ int ReadSong(FileStruct* song, SongReader* in) {
   if (!ReadVersion(song, in)) return 0;
   int read = 0;
   switch (FormatMajor(in->format)) {
+    case 5:
+      // The second voice and the rest that version 5 adds have their place
+      // only where the caller keeps extras (song handles).
+      if (!in->extras || !in->arena) return FailUnknownFormat(in, song->version);
+      [[fallthrough]];
     case 4:
       read = ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
       break;

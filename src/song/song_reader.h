@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "song/song_extras.h"
+
 namespace Tolvenar {
 
 struct SongArena;
@@ -19,8 +21,11 @@ enum SongFormat : uint16_t {
   kFormatUnknown = 0,
   kFormat400 = 400,  // "FICHIER GUITAR PRO v4.00"
   kFormat406 = 406,  // "FICHIER GUITAR PRO v4.06", and the L4.06 variant
+  kFormat500 = 500,  // "FICHIER GUITAR PRO v5.00"
+  kFormat510 = 510,  // "FICHIER GUITAR PRO v5.10", also written by later 5.x editors
 };
 inline int FormatMajor(SongFormat format) { return format / 100; }
+inline bool IsVersion5(SongFormat format) { return format >= kFormat500; }
 
 // What stopped a read. The numbers are those of the handle interface's
 // ORLIX_ERROR_... kinds.
@@ -36,6 +41,20 @@ struct ReadError {
   int kind;
   uint64_t offset;  // of the input, from where reading started
   char message[160];
+};
+
+// Where the version 5 reader stands, for the extras it keeps: the cell and
+// beat being read, the tuning of the cell's track, and what the current
+// note carries beyond its record.
+struct ExtrasPlace {
+  uint32_t measure;
+  uint32_t track;
+  uint32_t beat;
+  uint8_t voice;  // 1 or 2
+  const int32_t* tuning;
+  int32_t playedPitch;  // of the note being read: its string's tuning and its fret
+  bool noteHasExtras;
+  NoteExtras note;
 };
 
 constexpr uint64_t kInputSizeUnknown = UINT64_MAX;
@@ -57,6 +76,8 @@ struct SongReader {
   SongFormat format;
   bool acceptsHandleFormats;  // the handle interface opens more headers
   SongArena* arena;           // null: one allocation per record
+  SongExtras* extras;         // null: nothing is kept beside the records (needs an arena)
+  ExtrasPlace place;
   ReadError error;
   uint8_t spill[kSpillBytes];
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/byte_builder.h"
+#include "support/song5_file.h"
 #include "support/song_file.h"
 
 using orlix_test::Bytes;
@@ -142,6 +143,8 @@ int main(int argc, char** argv) {
   bool ok = Write(folder, "empty_song.gp4", empty.bytes()) && Write(folder, "v400_song.gp4", v400.bytes()) &&
             Write(folder, "two_tracks.gp4", TwoTrackSong()) &&
             Write(folder, "every_record.gp4", orlix_test::EveryRecordSong().bytes()) &&
-            Write(folder, "hostile_values.gp4", HostileSong()) && Write(folder, "repeats.gp4", RepeatSong());
+            Write(folder, "hostile_values.gp4", HostileSong()) && Write(folder, "repeats.gp4", RepeatSong()) &&
+            Write(folder, "every_record_v500.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.00").five.bytes()) &&
+            Write(folder, "every_record_v510.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.10").five.bytes());
   return ok ? 0 : 1;
 }
