@@ -6,7 +6,9 @@
 
 namespace Tolvenar {
 
-static int ReadBeatAttachments(Beat* beat, SongReader* in) {
+// Kept out of line: most beats have no attachment, and the beat loop stays
+// small without them.
+[[gnu::noinline]] static int ReadBeatAttachments(Beat* beat, SongReader* in) {
   if ((beat->flags & kBeatChord) && !LoadChordDiagram(&beat->chord, in)) return 0;
   if ((beat->flags & kBeatText) && !ReadIntByteString(in, &beat->text)) return 0;
   if ((beat->flags & kBeatEffects) && !LoadBeatEffects(&beat->effects, in)) return 0;
@@ -38,7 +40,7 @@ static int SkipVersion5BeatDisplay(SongReader* in) {
 // The longest run of fixed beat fields: flags, status, duration, tuplet.
 constexpr size_t kBeatHeadMaxBytes = 7;
 
-static int ReadBeatFields(Beat* beat, SongReader* in) {
+[[gnu::always_inline]] static inline int ReadBeatFields(Beat* beat, SongReader* in) {
   uint8_t flags;
   const uint8_t* field;
   if (static_cast<size_t>(in->end - in->at) >= kBeatHeadMaxBytes) {
@@ -84,6 +86,8 @@ uint32_t LoadBeats(Beat* beats, uint32_t count, SongReader* in) {
   return count;
 }
 
-int LoadBeat(Beat* beat, SongReader* in) { return LoadBeatInline(beat, in); }
+// Through the loop, so that the beat reader has one caller and is inlined
+// into it.
+int LoadBeat(Beat* beat, SongReader* in) { return LoadBeats(beat, 1, in) == 1 ? 1 : 0; }
 
 }  // namespace Tolvenar

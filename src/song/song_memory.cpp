@@ -54,7 +54,9 @@ void* Allocate(SongReader* in, size_t bytes, bool zeroed) {
   return block;
 }
 
-void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed) {
+}  // namespace
+
+void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed) {
   bool fits;
   size_t bytes = ArrayBytes(count, size, &fits);
   if (!fits) {
@@ -71,15 +73,9 @@ void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed) {
   return Allocate(in, bytes, zeroed);
 }
 
-}  // namespace
-
 void* NewRecord(SongReader* in, size_t size) { return Allocate(in, size, true); }
 
-void* NewArray(SongReader* in, uint64_t count, size_t size) { return AllocateArray(in, count, size, true); }
-
-void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size) {
-  return AllocateArray(in, count, size, false);
-}
+void* NewArray(SongReader* in, uint64_t count, size_t size) { return NewArrayOtherwise(in, count, size, true); }
 
 void DropRecord(SongReader* in, void* block) {
   if (!in->arena) free(block);

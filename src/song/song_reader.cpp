@@ -176,8 +176,7 @@ void LearnInputSize(SongReader* in) {
   }
 }
 
-int InputCanHold(SongReader* in, uint64_t count, uint32_t minRecordSize) {
-  if (IsCheapClaim(count, minRecordSize)) return 1;
+int InputCanHoldLargeClaim(SongReader* in, uint64_t count, uint32_t minRecordSize) {
   LearnInputSize(in);
   if (in->inputSize == kInputSizeUnknown) return 1;
   uint64_t offset = ReaderOffset(in);

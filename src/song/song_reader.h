@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "song/song_extras.h"
 
@@ -163,14 +164,19 @@ void LearnInputSize(SongReader* in);
 // 0, with a truncation recorded, when the rest of the input is known to be
 // too short for count records of at least minRecordSize bytes each. Small
 // claims, and inputs whose size cannot be learned, pass: the reads decide.
-int InputCanHold(SongReader* in, uint64_t count, uint32_t minRecordSize);
-
-// Below this size a claim passes InputCanHold without a size probe: a
-// failed attempt costs nothing worth one.
+// Below this size a claim passes without a size probe: a failed attempt
+// costs nothing worth one.
 constexpr uint64_t kCheapClaimBytes = 64 * 1024;
 inline int IsCheapClaim(uint64_t count, uint32_t minRecordSize) {
   return count <= kCheapClaimBytes / (minRecordSize ? minRecordSize : 1);
 }
+// The path of InputCanHold for claims that are not cheap.
+int InputCanHoldLargeClaim(SongReader* in, uint64_t count, uint32_t minRecordSize);
+inline int InputCanHold(SongReader* in, uint64_t count, uint32_t minRecordSize) {
+  return IsCheapClaim(count, minRecordSize) ? 1 : InputCanHoldLargeClaim(in, count, minRecordSize);
+}
+
+int FailOutOfMemory(SongReader* in, uint64_t bytes);
 
 // ---------------------------------------------------------------- memory
 // Records come from the reader's arena, or from malloc one by one. Each
@@ -181,8 +187,18 @@ inline int IsCheapClaim(uint64_t count, uint32_t minRecordSize) {
 void* NewRecord(SongReader* in, size_t size);
 // count zeroed elements; a count of 0 still gives a non-null (empty) array.
 void* NewArray(SongReader* in, uint64_t count, size_t size);
+// The arena's allocations, and the rare cases of the malloc path.
+void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed);
 // The same without zeroing, for arrays whose every element is then set.
-void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size);
+// Inline for the one-allocation-per-record path: the grid asks for a beat
+// array per cell and a record per note effect.
+inline void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size) {
+  if (in->arena || count == 0 || size == 0 || count > SIZE_MAX / size)
+    return NewArrayOtherwise(in, count, size, false);
+  void* block = malloc(static_cast<size_t>(count) * size);
+  if (!block) FailOutOfMemory(in, count * size);
+  return block;
+}
 // Gives back a block that will not be attached after all (an arena keeps it).
 void DropRecord(SongReader* in, void* block);
 
