@@ -56,14 +56,14 @@ std::string Expand(std::string text, size_t offset, size_t size) {
 const OpenCase kOpenCases[] = {
     {"Empty", [](size_t* offset) { *offset = 0; return Bytes(); }, ORLIX_ERROR_TRUNCATED,
      "file ends early at byte 0 of 0"},
-    {"Version3",
+    {"Version2",
      [](size_t* offset) {
        SongFile song = ChordSong();
-       song.head.version = "FICHIER GUITAR PRO v3.00";
+       song.head.version = "FICHIER GUITAR PRO v2.21";
        *offset = 0;
        return song.bytes();
      },
-     ORLIX_ERROR_UNKNOWN_FORMAT, "unknown format: header \"FICHIER GUITAR PRO v3.00\""},
+     ORLIX_ERROR_UNKNOWN_FORMAT, "unknown format: header \"FICHIER GUITAR PRO v2.21\""},
     {"HeaderWithControlBytes",
      [](size_t* offset) {
        *offset = 0;

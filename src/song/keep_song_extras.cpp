@@ -12,7 +12,7 @@ int NewSongExtras(SongReader* in, uint32_t measureCount, uint32_t trackCount) {
   if (!extras->measureTripletFeel) return 0;
   extras->measureEndings = static_cast<uint32_t*>(NewArray(in, measureCount, sizeof(uint32_t)));
   if (!extras->measureEndings) return 0;
-  if (IsVersion5(in->format)) {
+  if (ReadsVersion5(in)) {
     extras->trackBank = static_cast<uint8_t*>(NewArray(in, trackCount, 1));
     if (!extras->trackBank) return 0;
   }

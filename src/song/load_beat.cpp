@@ -66,7 +66,7 @@ constexpr size_t kBeatHeadMaxBytes = 7;
   beat->strings = *field;
   // The slots are still zero from LoadBeat.
   if (!LoadBeatNotes(beat, in)) return 0;
-  return IsVersion5(in->format) ? SkipVersion5BeatDisplay(in) : 1;
+  return ReadsVersion5(in) ? SkipVersion5BeatDisplay(in) : 1;
 }
 
 // Copying this clears a beat with a few wide stores, where the compiler

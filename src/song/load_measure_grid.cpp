@@ -12,7 +12,7 @@ static int ReadCell(TrackMeasure* cell, SongReader* in) {
   uint32_t beatCount = DecodeU32LE(field);
   // A count the rest of the input cannot back would fail at its beats;
   // fail before allocating for it.
-  if (!InputCanHold(in, beatCount, IsVersion5(in->format) ? kMinBeat5Bytes : kMinBeatBytes)) return 0;
+  if (!InputCanHold(in, beatCount, ReadsVersion5(in) ? kMinBeat5Bytes : kMinBeatBytes)) return 0;
   // LoadBeat sets every beat completely, so the array is not zeroed first.
   Beat* beats = static_cast<Beat*>(NewArrayUninitialised(in, beatCount, sizeof(Beat)));
   if (!beats) return 0;
@@ -40,7 +40,7 @@ static int ReadVersion5Cell(TrackMeasure* cell, TrackMeasure* secondVoice, SongR
 
 int LoadMeasureGrid(FileStruct* song, SongReader* in, uint32_t measureCount, uint32_t trackCount) {
   song->measures = nullptr;
-  const bool v5 = IsVersion5(in->format);
+  const bool v5 = ReadsVersion5(in);
   // Every cell takes at least its beat count: refuse a grid the input
   // cannot hold before allocating rows for it.
   uint64_t cellCount = static_cast<uint64_t>(measureCount) * trackCount;

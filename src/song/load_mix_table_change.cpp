@@ -1,13 +1,14 @@
 // Reader of a beat's mix-table change: seven values, tempo, the durations of
-// the values that change, and the all-tracks byte.
+// the values that change, and the all-tracks byte (from version 4 on);
+// version 5 adds sound-engine data, the tempo's name and a wah byte.
 #include "song/song_internal.h"
 
 namespace Tolvenar {
 
 static int ReadMixTableFields(MixTableChange* mix, SongReader* in) {
   constexpr size_t kSoundEngineInstrumentBytes = 16;
-  const bool v5 = IsVersion5(in->format);
-  const bool v510 = in->format == kFormat510;
+  const bool v5 = ReadsVersion5(in);
+  const bool v510 = ReadsVersion510(in);
   if (!ReadI8(in, &mix->instrument)) return 0;
   // Version 5 puts the sound engine's instrument after the program, and the
   // tempo's name before the tempo.
@@ -30,6 +31,8 @@ static int ReadMixTableFields(MixTableChange* mix, SongReader* in) {
     if (!ReadU8(in, &mix->tempoDuration)) return 0;
     if (v510 && !SkipBytes(in, 1)) return 0;  // hide tempo
   }
+  // Version 3 has no all-tracks byte: the change is the track's own.
+  if (ReadsVersion3(in)) return 1;
   if (!ReadU8(in, &mix->allTracks)) return 0;
   if (!v5) return 1;
   // The all-tracks bits share their byte with sound-engine and wah display

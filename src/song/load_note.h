@@ -69,7 +69,7 @@ inline void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* fiel
 // The note must be zeroed; on failure its release takes what it owns.
 // slot is the note's place in its beat (0: highest string).
 inline int ReadNote(Note* note, unsigned slot, SongReader* in) {
-  const bool v5 = IsVersion5(in->format);
+  const bool v5 = ReadsVersion5(in);
   const uint8_t* fieldBytes = v5 ? kNote5Fields.bytes : kNoteFields.bytes;
   uint8_t flags;
   const uint8_t* field;

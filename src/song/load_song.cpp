@@ -1,5 +1,6 @@
 // The song reader's entry point: version text, song information, notice,
-// triplet feel, lyrics and the packed song block, then the song body.
+// triplet feel, lyrics (from version 4 on) and the packed song block, then
+// the song body.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +48,7 @@ constexpr uint64_t kSongInfoOffset = 31;
 constexpr int kLyricsLines = 5;
 
 int ReadSongInfo(SongInfo* info, SongReader* in) {
-  if (IsVersion5(in->format)) {
+  if (ReadsVersion5(in)) {
     // Words and music are separate texts; the author is the music's.
     char** texts[] = {&info->title, &info->subtitle, &info->interpret, &info->album};
     for (char** text : texts) {
@@ -130,12 +131,12 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
 // Version 5 spreads the song block over several fields, with display and
 // sound-engine data between them: the block's parts are read into their
 // places and the rest is skipped, or kept beside the records (directions).
-int ReadVersion5SongBlock(SongReader* in, uint8_t* block) {
+int ReadVersion5SongBlock(uint8_t* block, SongReader* in) {
   constexpr size_t kMasterEffectBytes = 19;
   constexpr size_t kPageSetupBytes = 30;
   constexpr int kPageSetupTexts = 10;
   constexpr size_t kMasterReverbBytes = 4;
-  const bool v510 = in->format == kFormat510;
+  const bool v510 = ReadsVersion510(in);
   if (v510 && !SkipBytes(in, kMasterEffectBytes)) return 0;
   if (!SkipBytes(in, kPageSetupBytes)) return 0;
   for (int i = 0; i < kPageSetupTexts; ++i) {
@@ -157,18 +158,29 @@ int ReadVersion5SongBlock(SongReader* in, uint8_t* block) {
          ReadBytes(in, block + kBlockMeasureCount, kSongBlockBytes - kBlockMeasureCount);
 }
 
+// The key is an int32 and, from version 4 on, a one-byte octave follows it;
+// the record splits those five bytes into a key byte and a 4-byte octave.
+// Version 3 has no octave byte: its block is the version 4 block without
+// block byte 8, which is left 0.
+constexpr size_t kBlockOctaveByte = kBlockOctave + 3;
+
+int ReadSongBlock(uint8_t* block, SongReader* in) {
+  if (ReadsVersion5(in)) return ReadVersion5SongBlock(block, in);
+  if (!ReadsVersion3(in)) return ReadBytes(in, block, kSongBlockBytes);
+  if (!ReadBytes(in, block, kBlockOctaveByte)) return 0;
+  block[kBlockOctaveByte] = 0;
+  return ReadBytes(in, block + kBlockOctaveByte + 1, kSongBlockBytes - kBlockOctaveByte - 1);
+}
+
 // Everything between the version field and the song body.
 int ReadSongHead(FileStruct* song, SongReader* in) {
   if (!ReadSongInfo(&song->info, in)) return 0;
   // Version 5 has a triplet feel per measure instead (see the measure headers).
-  if (!IsVersion5(in->format) && !ReadU8(in, &song->tripletFeel)) return 0;
-  if (!ReadLyrics(song, in)) return 0;
+  if (!ReadsVersion5(in) && !ReadU8(in, &song->tripletFeel)) return 0;
+  // Version 3 has no lyrics: no track, every line null.
+  if (!ReadsVersion3(in) && !ReadLyrics(song, in)) return 0;
   uint8_t* block = reinterpret_cast<uint8_t*>(song) + offsetof(FileStruct, tempo);
-  if (IsVersion5(in->format)) {
-    if (!ReadVersion5SongBlock(in, block)) return 0;
-  } else if (!ReadBytes(in, block, kSongBlockBytes)) {
-    return 0;
-  }
+  if (!ReadSongBlock(block, in)) return 0;
   DecodeSongBlock(song, block);
   return 1;
 }
@@ -195,6 +207,7 @@ int ReadSong(FileStruct* song, SongReader* in) {
       // only where the caller keeps extras (song handles).
       if (!in->extras || !in->arena) return FailUnknownFormat(in, song->version);
       [[fallthrough]];
+    case 3:
     case 4:
       read = ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
       break;

@@ -27,7 +27,7 @@ int ReadVersion5MeasureTail(MeasureHeader* header, SongReader* in) {
 }
 
 int ReadMeasureHeaderParts(MeasureHeader* header, SongReader* in) {
-  const bool v5 = IsVersion5(in->format);
+  const bool v5 = ReadsVersion5(in);
   // Version 5 stores the ending after the beam groups, as a mask.
   struct {
     uint8_t bit;
@@ -75,7 +75,7 @@ int ReadVersion5TrackTail(SongReader* in) {
   constexpr size_t kTrackTail500Bytes = 45;
   constexpr size_t kTrackTail510Bytes = 49;
   constexpr size_t kBankByte = 3;
-  const bool v510 = in->format == kFormat510;
+  const bool v510 = ReadsVersion510(in);
   const uint8_t* tail;
   if (!TakeBytes(in, v510 ? kTrackTail510Bytes : kTrackTail500Bytes, &tail)) return 0;
   if (in->extras) in->extras->trackBank[in->place.track] = tail[kBankByte];
@@ -113,14 +113,14 @@ int LoadTrack(Track* track, SongReader* in) {
   memset(track, 0, sizeof *track);
   if (!ReadU8(in, &track->flags)) return 0;
   if (!ReadTrackName(track, in) || !ReadTrackFields(track, in)) return 0;
-  return IsVersion5(in->format) ? ReadVersion5TrackTail(in) : 1;
+  return ReadsVersion5(in) ? ReadVersion5TrackTail(in) : 1;
 }
 
 int LoadSongBody(FileStruct* song, SongReader* in, uint32_t measureCount, uint32_t trackCount) {
   song->measureHeaders = nullptr;
   song->tracks = nullptr;
   song->measures = nullptr;
-  const bool v5 = IsVersion5(in->format);
+  const bool v5 = ReadsVersion5(in);
   // Counts the rest of the file cannot back fail here, as their reads would,
   // before anything is allocated for them.
   if (!InputCanHold(in, measureCount, v5 ? kMinMeasureHeader5Bytes : kMinMeasureHeaderBytes) ||

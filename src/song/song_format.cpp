@@ -15,6 +15,9 @@ struct KnownHeader {
 };
 
 const KnownHeader kKnownHeaders[] = {
+    // The older layout: the version 4 records, a few of them shaped
+    // differently. The classic entry points have never read it.
+    {"FICHIER GUITAR PRO v3.00", kFormat300, true},
     {"FICHIER GUITAR PRO v4.00", kFormat400, false},
     {"FICHIER GUITAR PRO v4.06", kFormat406, false},
     // Written by some editors over the version 4.06 layout.

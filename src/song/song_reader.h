@@ -20,13 +20,13 @@ struct SongArena;
 // The record readers test it where the formats differ.
 enum SongFormat : uint16_t {
   kFormatUnknown = 0,
+  kFormat300 = 300,  // "FICHIER GUITAR PRO v3.00"
   kFormat400 = 400,  // "FICHIER GUITAR PRO v4.00"
   kFormat406 = 406,  // "FICHIER GUITAR PRO v4.06", and the L4.06 variant
   kFormat500 = 500,  // "FICHIER GUITAR PRO v5.00"
   kFormat510 = 510,  // "FICHIER GUITAR PRO v5.10", also written by later 5.x editors
 };
 inline int FormatMajor(SongFormat format) { return format / 100; }
-inline bool IsVersion5(SongFormat format) { return format >= kFormat500; }
 
 // What stopped a read. The numbers are those of the handle interface's
 // ORLIX_ERROR_... kinds.
@@ -82,6 +82,16 @@ struct SongReader {
   ReadError error;
   uint8_t spill[kSpillBytes];
 };
+
+// Version 3 shapes a few records differently (song block, chord diagram,
+// beat and note effects, mix table); the record readers ask here. A reader
+// whose format is not known yet reads the version 4 shapes.
+inline bool ReadsVersion3(const SongReader* in) { return in->format == kFormat300; }
+// Version 5 rearranges most records and adds to them (measure headers,
+// tracks, cells, beats, notes and the rest); v5.10 adds a few fields to
+// v5.00's.
+inline bool ReadsVersion5(const SongReader* in) { return in->format >= kFormat500; }
+inline bool ReadsVersion510(const SongReader* in) { return in->format == kFormat510; }
 
 // ---------------------------------------------------------------- input
 
