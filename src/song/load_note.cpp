@@ -151,7 +151,7 @@ int LoadNoteEffects(NoteEffects** slot, SongReader* in) {
 
 int LoadNote(Note* note, SongReader* in) {
   *note = Note{};
-  return ReadNote(note, 0, in);
+  return ReadsVersion5(in) ? ReadNote<true>(note, 0, in) : ReadNote<false>(note, 0, in);
 }
 
 }  // namespace Tolvenar

@@ -67,13 +67,14 @@ inline void ReadNoteFieldsInOrder(Note* note, uint8_t flags, const uint8_t* fiel
 }
 
 // The note must be zeroed; on failure its release takes what it owns.
-// slot is the note's place in its beat (0: highest string).
+// slot is the note's place in its beat (0: highest string). Built once for
+// version 5 and once for the others (the reader's format decides which).
+template <bool kVersion5>
 inline int ReadNote(Note* note, unsigned slot, SongReader* in) {
-  const bool v5 = ReadsVersion5(in);
-  const uint8_t* fieldBytes = v5 ? kNote5Fields.bytes : kNoteFields.bytes;
+  const uint8_t* fieldBytes = kVersion5 ? kNote5Fields.bytes : kNoteFields.bytes;
   uint8_t flags;
   const uint8_t* field;
-  if (static_cast<size_t>(in->end - in->at) >= (v5 ? kNote5HeadMaxBytes : kNoteHeadMaxBytes)) {
+  if (static_cast<size_t>(in->end - in->at) >= (kVersion5 ? kNote5HeadMaxBytes : kNoteHeadMaxBytes)) {
     // The common case: flags and fields in the window, one bounds test.
     flags = in->at[0];
     field = in->at + 1;
@@ -94,9 +95,9 @@ inline int ReadNote(Note* note, unsigned slot, SongReader* in) {
     note->type = field[0];
     note->fret = field[1];
   } else {
-    ReadNoteFieldsInOrder(note, flags, field, v5);
+    ReadNoteFieldsInOrder(note, flags, field, kVersion5);
   }
-  if (v5) return FinishVersion5Note(note, slot, flags, field, in);
+  if constexpr (kVersion5) return FinishVersion5Note(note, slot, flags, field, in);
   if (flags & 0x08) {
     if (!LoadNoteEffects(&note->effects, in)) return 0;
   }
