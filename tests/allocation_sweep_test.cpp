@@ -14,6 +14,7 @@
 #include "orlix/tolvenar.h"
 #include "support/failing_alloc.h"
 #include "support/midi_validator.h"
+#include "support/record_reading.h"
 #include "support/song5_file.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
@@ -218,12 +219,9 @@ TEST_P(AllocationSweep, RefusedFileBufferLeavesTheRecordIntact) {
 // The handle path, from memory and from a stream: a refused allocation
 // fails the open as out of memory (nothing left allocated, which the
 // sanitizer build checks), or costs only a lyrics line; an opened song
-// holds LoadFileStruct's records.
-TEST_P(AllocationSweep, HandleOpensWholeOrFailsAsOutOfMemory) {
-  Bytes bytes = Song();
+// holds the reference's records.
+void SweepHandleOpens(const Bytes& bytes, const FileStruct& reference) {
   MemoryStream in(bytes);
-  FileStruct reference;
-  ASSERT_EQ(1, LoadFileStruct(&reference, in.get()));
   for (bool fromStream : {false, true}) {
     long failures = 0;
     long runs = SweepAllocationFailures(
@@ -254,7 +252,6 @@ TEST_P(AllocationSweep, HandleOpensWholeOrFailsAsOutOfMemory) {
     EXPECT_GT(failures, 1) << (fromStream ? "stream" : "memory");
     EXPECT_LT(runs, 40) << "a handle's records come from a few blocks";
   }
-  FreeFileStruct(&reference);
 }
 
 // The version 5 reader on the handle path: a refused allocation fails the
@@ -313,8 +310,7 @@ TEST(AllocationSweepVersion5, HandleOpensWholeOrFailsAsOutOfMemory) {
 
 // The handle's conversion: a refused allocation gives no buffer and says
 // so, or the buffer is a valid MIDI file.
-TEST_P(AllocationSweep, HandleConversionYieldsAValidFileOrOutOfMemory) {
-  Bytes bytes = Song();
+void SweepHandleConversion(const Bytes& bytes) {
   ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
   ASSERT_NE(nullptr, song);
   struct Conversion {
@@ -344,6 +340,55 @@ TEST_P(AllocationSweep, HandleConversionYieldsAValidFileOrOutOfMemory) {
   ORLIX_Close(song);
   EXPECT_GT(refusals, 2);
   EXPECT_GT(runs, refusals);
+}
+
+TEST_P(AllocationSweep, HandleOpensWholeOrFailsAsOutOfMemory) {
+  Bytes bytes = Song();
+  MemoryStream in(bytes);
+  FileStruct reference;
+  ASSERT_EQ(1, LoadFileStruct(&reference, in.get()));
+  SweepHandleOpens(bytes, reference);
+  FreeFileStruct(&reference);
+}
+
+TEST_P(AllocationSweep, HandleConversionYieldsAValidFileOrOutOfMemory) { SweepHandleConversion(Song()); }
+
+// Version 3 songs open only as handles. Read with one allocation per
+// record, as the classic entry points read, every refused allocation fails
+// the read as out of memory (a version 3 song has no lyrics, the one place
+// where a refusal may cost less) and leaves nothing behind; the handle
+// sweeps above hold for it as well.
+TEST(Version3AllocationSweep, EveryRefusalFailsTheReadWithNothingLeft) {
+  Bytes bytes = EveryRecordVersion3Song().bytes();
+  FileStruct reference;
+  ReadError error;
+  ASSERT_EQ(1, ReadSongOnePerRecord(bytes.data.data(), bytes.size(), &reference, &error)) << error.message;
+  struct Read {
+    int read;
+    FileStruct song;
+    ReadError error;
+  };
+  long runs = SweepAllocationFailures(
+      [&] {
+        Read r;
+        r.read = ReadSongOnePerRecord(bytes.data.data(), bytes.size(), &r.song, &r.error);
+        return r;
+      },
+      [&](Read& r, bool refused) {
+        EXPECT_EQ(refused, r.read == 0);
+        if (!r.read) {
+          EXPECT_EQ(kReadOutOfMemory, r.error.kind);
+          EXPECT_TRUE(HoldsNoPointer(r.song));
+          return;
+        }
+        EXPECT_TRUE(SameSong(reference, r.song));
+        FreeFileStruct(&r.song);
+      });
+  // Every record of the song is an allocation of its own.
+  EXPECT_GT(runs, 90);
+  SweepHandleOpens(bytes, reference);
+  SweepHandleConversion(bytes);
+  FreeFileStruct(&reference);
 }
 
 // A lyrics line longer than what is left of the file, whose allocation is

@@ -1,5 +1,6 @@
-// Readers of the beat attachments: chord diagrams in both layouts, beat
-// effects, mix-table changes and bend curves.
+// Readers of the beat attachments: chord diagrams in both layouts (and the
+// version 3 shape of the new one), beat effects, mix-table changes and bend
+// curves.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -92,6 +93,37 @@ TEST_P(NewChordLayout, Is107BytesWhateverTheNameLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(NameLengths, NewChordLayout, testing::Values(0, 20, 25));
+
+// Version 3's new layout is 125 bytes, its name in a 23-byte field; a name
+// longer than the field reads on into the fields after it, which are still
+// read from their own offsets.
+class Version3NewChordLayout : public testing::TestWithParam<int> {};
+
+TEST_P(Version3NewChordLayout, Is125BytesWhateverTheNameLength) {
+  Version3ChordRecord record;
+  record.name = "ABCDEFGHIJKLMNOPQRSTUV";
+  record.nameLengthByte = GetParam();
+  Bytes bytes = record.bytes();
+  ASSERT_EQ(125u, bytes.size());
+  std::string expectedName(bytes.data.begin() + 27, bytes.data.begin() + 27 + GetParam());
+  MemoryStream in(Bytes(bytes).u8(0xEE));
+  StreamReader reader(in.get());
+  reader.get()->format = kFormat300;
+  ChordDiagram* chord = nullptr;
+  ASSERT_EQ(1, Tolvenar::LoadChordDiagram(&chord, reader.get()));
+  EXPECT_EQ(125u, ReaderOffset(reader.get()));
+  EXPECT_EQ(expectedName, std::string(chord->name, static_cast<size_t>(GetParam())));
+  EXPECT_EQ('\0', chord->name[GetParam()]);
+  EXPECT_EQ(record.fifth, chord->fifth) << "read at offset 49";
+  EXPECT_EQ(record.ninth, chord->ninth);
+  EXPECT_EQ(record.eleventh, chord->eleventh);
+  EXPECT_EQ(record.baseFret, chord->baseFret);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(record.omissions[i], chord->omissions[i]);
+  EXPECT_EQ(record.reserved3, chord->reserved3);
+  FreeChordDiagram(&chord);
+}
+
+INSTANTIATE_TEST_SUITE_P(NameLengths, Version3NewChordLayout, testing::Values(0, 22, 40));
 
 TEST(ChordDiagram, UnknownFormatFails) {
   for (uint8_t format : {2, 0xFF}) {

@@ -1,20 +1,29 @@
 // Real song files from other projects' test suites (read in place, never
 // copied here): every version 4 song loads whole and opens as a handle from
-// memory, a file and a stream into the same records, every version 3 file
-// is refused, every version 5 song opens as a handle only and plays its
-// first voice as its version 4 sibling does, and every cut of a song fails
-// cleanly, the handle saying where.
+// memory, a file and a stream into the same records; every version 3 file
+// is refused by the classic load and opens as a handle, read to its end,
+// and converts as its version 4 save does; every version 5 song opens as a
+// handle only and plays its first voice as its version 4 sibling does;
+// every cut of a song fails cleanly, the handle saying where.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/midi_decoder.h"
 #include "support/midi_validator.h"
+#include "support/record_reading.h"
+#include "support/record_rules.h"
+#include "support/second_voice.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
 
@@ -162,6 +171,8 @@ TEST(Corpus, EveryVersion5SongOpensAsAHandleAndConverts) {
     const FileStruct* records = ORLIX_GetSong(opened);
     for (uint32_t m = 0; m < records->measureCount; ++m)
       for (uint32_t t = 0; t < records->trackCount; ++t) ASSERT_NE(nullptr, ORLIX_GetSecondVoice(opened, m, t));
+    EXPECT_EQ("", RecordRuleProblem(*records)) << path;
+    EXPECT_EQ("", RecordRuleProblem(SecondVoiceSong(opened).song)) << path << ", second voice";
     unsigned char* buffer = nullptr;
     size_t size = 0;
     ASSERT_EQ(1, ORLIX_ToMidi(opened, nullptr, &buffer, &size, &error)) << path << ": " << error.message;
@@ -231,6 +242,146 @@ TEST(Corpus, EveryCutOfEveryShortVersion5SongFailsCleanly) {
   }
 }
 
+std::vector<uint8_t> HandleMidi(ORLIX_Song* song) {
+  unsigned char* buffer = nullptr;
+  size_t size = 0;
+  ORLIX_Error error;
+  EXPECT_EQ(1, ORLIX_ToMidi(song, nullptr, &buffer, &size, &error)) << error.message;
+  std::vector<uint8_t> bytes(buffer, buffer + size);
+  ORLIX_DestroyMidiBuffer(buffer);
+  return bytes;
+}
+
+// From memory, from a path, and from a stream that starts after some other
+// bytes: format 3, the same records, every pointer rule kept, the stream
+// left at the end of the song with nothing or four zero bytes after it, and
+// a valid MIDI file, the same from each.
+TEST(Corpus, EveryVersion3SongOpensAsAHandleAndReadsToItsEnd) {
+  std::vector<std::string> songs = CorpusFiles("gp3", ".gp3");
+  if (songs.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  int withZeroTail = 0;
+  for (const std::string& path : songs) {
+    Bytes bytes = ReadWhole(path);
+    Bytes placed = Bytes().text("before").append(bytes);
+    MemoryStream stream(placed);
+    ASSERT_EQ(0, fseek(stream.get(), 6, SEEK_SET));
+    ORLIX_Error error;
+    ORLIX_Song* opened[] = {ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error),
+                            ORLIX_OpenFile(path.c_str(), &error), ORLIX_OpenStream(stream.get(), &error)};
+    for (ORLIX_Song* song : opened) ASSERT_NE(nullptr, song) << path << ": " << error.message;
+    size_t end = static_cast<size_t>(stream.position() - 6);
+    std::vector<uint8_t> tail(bytes.data.begin() + static_cast<long>(end), bytes.data.end());
+    EXPECT_TRUE(tail.empty() || tail == std::vector<uint8_t>(4, 0)) << path << ": " << tail.size() << " bytes left";
+    withZeroTail += !tail.empty();
+    const FileStruct& records = *ORLIX_GetSong(opened[0]);
+    EXPECT_EQ("", RecordRuleProblem(records)) << path;
+    std::vector<uint8_t> midi = HandleMidi(opened[0]);
+    EXPECT_EQ("", ValidateMidiFile(midi.data(), midi.size())) << path;
+    for (ORLIX_Song* song : opened) {
+      EXPECT_EQ(3, ORLIX_GetFormat(song)) << path;
+      EXPECT_TRUE(SameSong(records, *ORLIX_GetSong(song))) << path;
+      EXPECT_TRUE(HandleMidi(song) == midi) << path;
+    }
+    for (ORLIX_Song* song : opened) ORLIX_Close(song);
+  }
+  EXPECT_GT(withZeroTail, 0) << "some files end with four zero bytes";
+}
+
+// A note of a MIDI file: its chunk, onset, pitch, length and velocity.
+using MidiNote = std::tuple<size_t, uint64_t, int, uint64_t, int>;
+
+// The notes of a MIDI file in the order of their chunks and onsets, each
+// note-on paired with the first note-off after it for its channel and key.
+std::vector<MidiNote> NotesOf(const std::vector<uint8_t>& midi) {
+  std::vector<MidiNote> notes;
+  DecodedFile file = DecodeFile(midi.data(), midi.size());
+  EXPECT_TRUE(file.wellFormed);
+  for (size_t chunk = 0; chunk < file.chunks.size(); ++chunk) {
+    std::map<std::pair<int, int>, std::vector<std::pair<uint64_t, int>>> sounding;
+    for (const std::string& row : file.chunks[chunk].rows) {
+      std::istringstream fields(row);
+      uint64_t time;
+      std::string kind;
+      int channel, key, velocity;
+      fields >> time >> kind;
+      if (kind != "on" && kind != "off") continue;
+      fields >> channel >> key >> velocity;
+      std::vector<std::pair<uint64_t, int>>& open = sounding[{channel, key}];
+      if (kind == "on" && velocity > 0) {
+        open.emplace_back(time, velocity);
+      } else if (!open.empty()) {
+        notes.emplace_back(chunk, open.front().first, key, time - open.front().first, open.front().second);
+        open.erase(open.begin());
+      }
+    }
+  }
+  std::sort(notes.begin(), notes.end());
+  return notes;
+}
+
+struct SavedTwice {
+  const char* piece;
+  bool identicalBytes;  // the classic conversions of the two saves
+  bool sameVelocities;  // else only onsets, pitches and lengths agree
+};
+
+// Every piece saved as both version 3 and version 4. The two saves of
+// "accentuations" hold different music: its version 3 save stores the
+// accented note one dynamic louder, without an accent (which version 3
+// cannot store). The version 3 save of "strings" ends its measure with a
+// rest the version 4 save leaves out: the same notes, a later end.
+const SavedTwice kSavedTwice[] = {
+    {"accentuations", false, false}, {"bends", true, true},     {"dead", true, true},
+    {"effects", true, true},         {"grace", true, true},     {"hammer", true, true},
+    {"harmonics", true, true},       {"notes", true, true},     {"other-effects", true, true},
+    {"ranges", true, true},          {"score-info", true, true}, {"slides", true, true},
+    {"strings", false, true},        {"strokes", true, true},   {"time-signatures", true, true},
+    {"tuplets", true, true},         {"vibrato", true, true},
+};
+
+// The version 3 save through the handle against the version 4 save through
+// the classic load: the same notes (onset, pitch, length, velocity), and
+// for most pieces the same bytes. Prints which pairs are byte-identical.
+TEST(Corpus, Version3AndVersion4SavesConvertAlike) {
+  if (CorpusFiles("gp3", ".gp3").empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  std::string identical, different;
+  size_t notesCompared = 0;
+  for (const SavedTwice& pair : kSavedTwice) {
+    std::string folder = std::string(ORLIX_CORPUS_DIR) + "/";
+    Bytes version3 = ReadWhole(folder + "gp3/" + pair.piece + ".gp3");
+    Bytes version4 = ReadWhole(folder + "gp4/" + pair.piece + ".gp4");
+    ORLIX_Error error;
+    ORLIX_Song* song = ORLIX_OpenMemory(version3.data.data(), version3.size(), &error);
+    ASSERT_NE(nullptr, song) << pair.piece << ": " << error.message;
+    std::vector<uint8_t> fromVersion3 = HandleMidi(song);
+    ORLIX_Close(song);
+    MemoryStream in(version4);
+    FileStruct loaded;
+    ASSERT_EQ(1, LoadFileStruct(&loaded, in.get())) << pair.piece;
+    std::vector<uint8_t> fromVersion4 = ClassicExport(&loaded);
+    FreeFileStruct(&loaded);
+
+    bool same = fromVersion3 == fromVersion4;
+    EXPECT_EQ(pair.identicalBytes, same) << pair.piece;
+    (same ? identical : different) += std::string(" ") + pair.piece;
+    std::vector<MidiNote> notes3 = NotesOf(fromVersion3);
+    std::vector<MidiNote> notes4 = NotesOf(fromVersion4);
+    ASSERT_EQ(notes4.size(), notes3.size()) << pair.piece;
+    notesCompared += notes3.size();
+    size_t velocitiesDiffering = 0;
+    for (size_t i = 0; i < notes3.size(); ++i) {
+      MidiNote withoutVelocity3 = notes3[i], withoutVelocity4 = notes4[i];
+      std::get<4>(withoutVelocity3) = std::get<4>(withoutVelocity4) = 0;
+      EXPECT_TRUE(withoutVelocity3 == withoutVelocity4) << pair.piece << " note " << i;
+      velocitiesDiffering += notes3[i] != notes4[i];
+    }
+    EXPECT_EQ(pair.sameVelocities, velocitiesDiffering == 0) << pair.piece;
+  }
+  EXPECT_GT(notesCompared, 50u);
+  printf("identical classic bytes:%s\ndifferent classic bytes:%s\n%zu notes compared\n", identical.c_str(),
+         different.c_str(), notesCompared);
+}
+
 // The grid is read straight from the stream's buffer while it holds enough
 // bytes and through the stream otherwise: a tiny buffer sends many fields
 // down the second road, and the song read must not change.
@@ -264,6 +415,33 @@ TEST(Corpus, EverySongReadsTheSameWhateverTheStreamBuffer) {
       FreeFileStruct(&song);
     }
     FreeFileStruct(&plain);
+  }
+}
+
+// Every cut of every version 3 song fails as truncated inside the cut, on
+// the handle (from memory) and read with one allocation per record, which
+// releases its half-read records.
+TEST(Corpus, EveryCutOfEveryVersion3SongFailsCleanly) {
+  std::vector<std::string> songs = CorpusFiles("gp3", ".gp3");
+  if (songs.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  for (const std::string& path : songs) {
+    Bytes bytes = ReadWhole(path);
+    MemoryStream stream(bytes);
+    ORLIX_Song* whole = ORLIX_OpenStream(stream.get(), nullptr);
+    ASSERT_NE(nullptr, whole) << path;
+    ORLIX_Close(whole);
+    size_t end = static_cast<size_t>(stream.position());
+    for (size_t length = 0; length < end; ++length) {
+      ORLIX_Error error;
+      ASSERT_EQ(nullptr, ORLIX_OpenMemory(bytes.data.data(), length, &error)) << path << " cut at " << length;
+      ASSERT_EQ(ORLIX_ERROR_TRUNCATED, error.kind) << path << " cut at " << length;
+      ASSERT_LE(error.offset, static_cast<long long>(length)) << path;
+      FileStruct song;
+      ReadError readError;
+      ASSERT_EQ(0, ReadSongOnePerRecord(bytes.data.data(), length, &song, &readError)) << path << " cut at " << length;
+      ASSERT_EQ(kReadTruncated, readError.kind) << path << " cut at " << length;
+      ASSERT_TRUE(HoldsNoPointer(song)) << path << " cut at " << length;
+    }
   }
 }
 

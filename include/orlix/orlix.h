@@ -168,8 +168,9 @@ enum {
   ORLIX_DIRECTION_DA_DOUBLE_CODA,
   ORLIX_DIRECTION_COUNT
 };
-/* The 1-based measure that carries the sign (ORLIX_DIRECTION_...), 0 when
-   the song does not use it. */
+/* The 1-based measure that carries the sign (ORLIX_DIRECTION_...) as the
+   file gives it (it may lie past the last measure), 0 when the song does
+   not use it. */
 ORLIX_API int ORLIX_GetDirection(const ORLIX_Song* song, int sign);
 /* The track's MIDI bank. */
 ORLIX_API int ORLIX_GetTrackBank(const ORLIX_Song* song, unsigned track);

@@ -2,17 +2,20 @@
 // convert, serialise to a buffer and to a stream, release), and through the
 // song handles (open from memory, convert). Any invalid MIDI output, a
 // stream that differs from the buffer, a handle that disagrees with the
-// classic load, or a failed open without a kind and an offset inside the
-// input, aborts.
+// classic load, a song whose records break a pointer rule, or a failed open
+// without a kind and an offset inside the input, aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
 #include "support/midi_validator.h"
+#include "support/record_rules.h"
+#include "support/second_voice.h"
 
 using namespace Tolvenar;
 
@@ -72,6 +75,12 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
   if (!loaded && ORLIX_GetFormat(song) != 3 && ORLIX_GetFormat(song) != 5 &&
       strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
     Fail("the handle read a song LoadFileStruct refused");
+  std::string broken = orlix_test::RecordRuleProblem(*ORLIX_GetSong(song));
+  if (!broken.empty()) Fail(broken.c_str());
+  if (ORLIX_GetFormat(song) == 5) {
+    broken = orlix_test::RecordRuleProblem(orlix_test::SecondVoiceSong(song).song);
+    if (!broken.empty()) Fail(("second voice: " + broken).c_str());
+  }
   unsigned char* buffer = nullptr;
   size_t length = 0;
   if (ORLIX_ToMidi(song, nullptr, &buffer, &length, &error)) {
@@ -94,6 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> exported;
   int loaded = LoadFileStruct(&song, stream);
   if (loaded) {
+    std::string broken = orlix_test::RecordRuleProblem(song);
+    if (!broken.empty()) Fail(broken.c_str());
     exported = ConvertAndCheck(&song);
     FreeFileStruct(&song);
     FreeFileStruct(&song);  // releasing twice is harmless

@@ -90,11 +90,10 @@ Bytes TwoTrackSong() {
   return song;
 }
 
-// Out-of-range values the converter must survive: bad ports and channels,
-// programs above 127, pitches above 127, odd dynamics and durations, tempo
-// 0, a measure without denominator.
-Bytes HostileSong() {
-  SongFile song = orlix_test::EveryRecordSong();
+// Out-of-range values the converter must survive, in a song holding every
+// record: bad ports and channels, programs above 127, pitches above 127,
+// odd dynamics and durations, tempo 0, a measure without denominator.
+Bytes HostileSong(SongFile song) {
   song.head.tempo = 0;
   song.head.channels[0][0].instrument = 200;
   song.measures[0].flags = 0x01 | 0x04;  // numerator only: no denominator yet
@@ -143,7 +142,10 @@ int main(int argc, char** argv) {
   bool ok = Write(folder, "empty_song.gp4", empty.bytes()) && Write(folder, "v400_song.gp4", v400.bytes()) &&
             Write(folder, "two_tracks.gp4", TwoTrackSong()) &&
             Write(folder, "every_record.gp4", orlix_test::EveryRecordSong().bytes()) &&
-            Write(folder, "hostile_values.gp4", HostileSong()) && Write(folder, "repeats.gp4", RepeatSong()) &&
+            Write(folder, "hostile_values.gp4", HostileSong(orlix_test::EveryRecordSong())) &&
+            Write(folder, "repeats.gp4", RepeatSong()) &&
+            Write(folder, "every_record.gp3", orlix_test::EveryRecordVersion3Song().bytes()) &&
+            Write(folder, "hostile_values.gp3", HostileSong(orlix_test::EveryRecordVersion3Song())) &&
             Write(folder, "every_record_v500.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.00").five.bytes()) &&
             Write(folder, "every_record_v510.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.10").five.bytes());
   return ok ? 0 : 1;

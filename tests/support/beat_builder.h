@@ -34,8 +34,11 @@ struct BendCurveRecord {
   }
 };
 
-// The parts present are those whose flags bits are set.
+// The parts present are those whose flags bits are set. Version 3 has only
+// the first flags byte (its 0x04 is a slide without a code byte), so only
+// the bend and the grace note.
 struct NoteEffectsRecord {
+  int format = 4;
   uint8_t flags1 = 0, flags2 = 0;
   BendCurveRecord bend;  // flags1 & 0x01
   uint8_t grace[4] = {1, 2, 3, 4};  // flags1 & 0x10
@@ -44,9 +47,11 @@ struct NoteEffectsRecord {
 
   Bytes bytes() const {
     Bytes b;
-    b.u8(flags1).u8(flags2);
+    b.u8(flags1);
+    if (format != 3) b.u8(flags2);
     if (flags1 & 0x01) b.append(bend.bytes());
     if (flags1 & 0x10) b.raw({grace[0], grace[1], grace[2], grace[3]});
+    if (format == 3) return b;
     if (flags2 & 0x04) b.u8(tremoloPicking);
     if (flags2 & 0x08) b.u8(slide);
     if (flags2 & 0x10) b.u8(harmonic);
@@ -133,6 +138,47 @@ struct NewChordRecord {
   }
 };
 
+// Version 3 format 1, 125 bytes: the byte fields of version 4 that are
+// int32 here, a 23-byte name field, six frets, two barres, no fingering.
+// Defaults are distinct so that a field read from the wrong offset shows;
+// the barre entries past the count hold leftovers, as real files do.
+struct Version3ChordRecord {
+  uint8_t sharp = 1;
+  uint8_t reserved1[3] = {2, 3, 4};
+  int32_t root = 5, chordType = 6, extension = 7;
+  int32_t bass = 0x01020304, diminishedAugmented = -2;
+  uint8_t add = 8;
+  std::string name = "Cm7";  // the 22-byte field holds at most 22 of these
+  int nameLengthByte = -1;   // -1: the name's own length
+  int32_t fifth = 11, ninth = 12, eleventh = 13;
+  int32_t baseFret = 3;
+  int32_t frets[6] = {-1, 3, 2, 0, 1, 0};
+  int32_t barreCount = 1;
+  int32_t barreFrets[2] = {14, 16401932};
+  int32_t barreStarts[2] = {19, 20};
+  int32_t barreEnds[2] = {24, -1};
+  uint8_t omissions[7] = {29, 30, 31, 32, 33, 34, 35};
+  uint8_t reserved3 = 36;
+
+  Bytes bytes() const {
+    Bytes b;
+    b.u8(1).u8(sharp).raw({reserved1[0], reserved1[1], reserved1[2]});
+    b.i32(root).i32(chordType).i32(extension).i32(bass).i32(diminishedAugmented).u8(add);
+    b.u8(nameLengthByte < 0 ? name.size() : static_cast<unsigned>(nameLengthByte));
+    std::string field = name;
+    field.resize(22, '\0');
+    b.text(field);
+    b.i32(fifth).i32(ninth).i32(eleventh).i32(baseFret);
+    for (int32_t f : frets) b.i32(f);
+    b.i32(barreCount);
+    for (int32_t v : barreFrets) b.i32(v);
+    for (int32_t v : barreStarts) b.i32(v);
+    for (int32_t v : barreEnds) b.i32(v);
+    for (uint8_t v : omissions) b.u8(v);
+    return b.u8(reserved3);
+  }
+};
+
 struct BeatEffectsRecord {
   uint8_t flags1 = 0, flags2 = 0;
   uint8_t tapSlapPop = 1;      // flags1 & 0x20
@@ -151,8 +197,28 @@ struct BeatEffectsRecord {
   }
 };
 
+// Version 3: one flags byte. Bit 0x20 carries a kind byte (1 tap, 2 slap,
+// 3 pop, 0 tremolo-bar dip) and an int32 (the dip's depth); 0x40 the
+// stroke pair.
+struct Version3BeatEffectsRecord {
+  uint8_t flags = 0;
+  uint8_t kind = 1;            // flags & 0x20
+  int32_t depth = 0;           // flags & 0x20
+  uint8_t stroke[2] = {2, 3};  // flags & 0x40
+
+  Bytes bytes() const {
+    Bytes b;
+    b.u8(flags);
+    if (flags & 0x20) b.u8(kind).i32(depth);
+    if (flags & 0x40) b.raw({stroke[0], stroke[1]});
+    return b;
+  }
+};
+
 // -1 is "no change"; a duration is written only for a value that changes.
+// Version 3 has no all-tracks byte.
 struct MixTableRecord {
+  int format = 4;
   int8_t instrument = -1, volume = -1, balance = -1, chorus = -1, reverb = -1, phaser = -1,
          tremolo = -1;
   int32_t tempo = -1;
@@ -171,7 +237,8 @@ struct MixTableRecord {
     if (phaser != -1) b.u8(phaserDuration);
     if (tremolo != -1) b.u8(tremoloDuration);
     if (tempo != -1) b.u8(tempoDuration);
-    return b.u8(allTracks);
+    if (format != 3) b.u8(allTracks);
+    return b;
   }
 };
 

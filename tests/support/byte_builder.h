@@ -91,10 +91,12 @@ struct ChannelEntry {
   uint8_t volume = 13, balance = 8, chorus = 0, reverb = 0, phaser = 0, tremolo = 0;
 };
 
-// Everything of a song file up to and including the 785-byte song block.
+// Everything of a song file up to and including the song block: 785 bytes
+// in version 4; 784 in version 3, which has no lyrics before the block.
 struct SongHead {
   std::string version = "FICHIER GUITAR PRO v4.06";
   int versionLengthByte = -1;  // -1: the text's own length
+  int format = 4;              // 3: the version 3 layout (see Version3Head)
   std::string info[8] = {"Title", "Subtitle", "Artist", "Album", "Author", "Copyright", "Tabber", "Instructions"};
   std::vector<std::string> notice;
   uint8_t tripletFeel = 0;
@@ -103,14 +105,17 @@ struct SongHead {
   int32_t tempo = 120;
   uint8_t key = 0;
   int32_t octave = 0;
+  int32_t version3Key = 0;  // version 3: the key as an int32, no octave
   ChannelEntry channels[4][16];
   uint32_t measureCount = 0;
   uint32_t trackCount = 0;
 
   Bytes bytes() const {
     Bytes b = untilLyrics();
-    b.i32(lyricsTrack);
-    for (int i = 0; i < 5; ++i) b.i32(i + 1).intString(lyrics[i]);
+    if (format != 3) {
+      b.i32(lyricsTrack);
+      for (int i = 0; i < 5; ++i) b.i32(i + 1).intString(lyrics[i]);
+    }
     b.append(songBlock());
     return b;
   }
@@ -131,7 +136,12 @@ struct SongHead {
 
   Bytes songBlock() const {
     Bytes b;
-    b.i32(tempo).u8(key).i32(octave);
+    b.i32(tempo);
+    if (format == 3) {
+      b.i32(version3Key);
+    } else {
+      b.u8(key).i32(octave);
+    }
     for (const auto& port : channels)
       for (const ChannelEntry& c : port)
         b.i32(c.instrument).u8(c.volume).u8(c.balance).u8(c.chorus).u8(c.reverb).u8(c.phaser).u8(c.tremolo).u8(0).u8(0);
@@ -139,6 +149,15 @@ struct SongHead {
     return b;
   }
 };
+
+// The head of a version 3 song: no lyrics, and a 784-byte song block whose
+// key is version3Key.
+inline SongHead Version3Head() {
+  SongHead head;
+  head.version = "FICHIER GUITAR PRO v3.00";
+  head.format = 3;
+  return head;
+}
 
 // One track record, 98 bytes (more when the name is longer than 40).
 struct TrackRecord {

@@ -2,12 +2,14 @@
 // use them: a reader context is opened on the stream for one record and
 // closed after it (the stream then stands just after what was read), and a
 // record that failed is released at once, so each call either yields a
-// whole record or leaves nothing allocated.
+// whole record or leaves nothing allocated. The same holds for a whole song
+// read from memory with one allocation per record.
 #ifndef ORLIX_TESTS_RECORD_READING_H
 #define ORLIX_TESTS_RECORD_READING_H
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "song/song_internal.h"
 
@@ -97,6 +99,21 @@ inline int LoadMeasureGrid(Tolvenar::FileStruct* song, FILE* stream, uint32_t me
   if (Tolvenar::LoadMeasureGrid(song, in.get(), measureCount, trackCount)) return 1;
   Tolvenar::FreeSongBody(song, measureCount, trackCount);
   return 0;
+}
+
+// A whole song from memory as the classic entry points read it (one
+// allocation per record), but opening every format the handles open; a
+// failed read is released at once and leaves its error in *error.
+inline int ReadSongOnePerRecord(const void* bytes, size_t size, Tolvenar::FileStruct* song,
+                                Tolvenar::ReadError* error) {
+  memset(song, 0, sizeof *song);
+  Tolvenar::SongReader in;
+  Tolvenar::OpenMemoryReader(&in, bytes, size);
+  in.acceptsHandleFormats = true;
+  int read = Tolvenar::ReadSong(song, &in);
+  *error = in.error;
+  if (!read) Tolvenar::FreeFileStruct(song);
+  return read;
 }
 
 }  // namespace orlix_test

@@ -198,6 +198,105 @@ inline SongFile EveryRecordSong() {
   return song;
 }
 
+// ------------------------------------------------------------ version 3
+
+// The chord shapes a version 3 beat can hold.
+enum class Version3Chord { kOldWithFrets, kOldWithoutFrets, kNew };
+
+inline Version3BeatEffectsRecord Version3Effects(uint8_t flags, uint8_t kind, int32_t depth) {
+  Version3BeatEffectsRecord effects;
+  effects.flags = flags;
+  effects.kind = kind;
+  effects.depth = depth;
+  return effects;
+}
+
+// Every part a version 3 beat can carry: dot, status, tuplet, a chord of
+// the given shape, text, the given beat effects, a mix table with every
+// value, and seven notes with every note part, the three note types and
+// version 3 note effects (all five of them on most).
+inline BeatRecord EveryPartVersion3Beat(Version3Chord chord, const Version3BeatEffectsRecord& effects) {
+  BeatRecord beat;
+  beat.flags = 0x01 | 0x02 | 0x04 | 0x08 | 0x10 | 0x20 | 0x40;
+  beat.status = 1;
+  beat.duration = 1;
+  beat.tuplet = 3;
+  OldChordRecord old;
+  if (chord == Version3Chord::kOldWithoutFrets) old.baseFret = 0;
+  beat.chord = chord == Version3Chord::kNew ? Version3ChordRecord().bytes() : old.bytes();
+  beat.text = "beat text";
+  beat.effects = effects.bytes();
+  MixTableRecord mix;
+  mix.format = 3;
+  mix.instrument = 30;
+  mix.volume = 14;
+  mix.balance = 8;
+  mix.chorus = 2;
+  mix.reverb = 3;
+  mix.phaser = 4;
+  mix.tremolo = 5;
+  mix.tempo = 90;
+  mix.volumeDuration = 1;
+  mix.balanceDuration = 2;
+  mix.chorusDuration = 3;
+  mix.reverbDuration = 4;
+  mix.phaserDuration = 5;
+  mix.tremoloDuration = 6;
+  mix.tempoDuration = 7;
+  beat.mixTable = mix.bytes();
+  beat.strings = 0x7F;
+  const uint8_t noteEffects[] = {0x1F, 0x1F, 0x04, 0x11, 0x0A, 0x1F, 0x13};
+  for (int slot = 0; slot < 7; ++slot) {
+    NoteRecord note;
+    note.flags = 0x01 | 0x10 | 0x20 | 0x80 | 0x08;
+    note.type = static_cast<uint8_t>(slot % 3 + 1);  // normal, tied, dead
+    note.duration = 2;
+    note.tuplet = 3;
+    note.dynamic = static_cast<uint8_t>(slot + 1);
+    note.fret = static_cast<uint8_t>(slot);
+    note.leftFinger = 1;
+    note.rightFinger = 2;
+    note.effects.format = 3;
+    note.effects.flags1 = noteEffects[slot];
+    note.effects.bend = ThreePointCurve();
+    beat.notes.push_back(note);
+  }
+  return beat;
+}
+
+// EveryRecordSong's measure headers and tracks over a version 3 head (a
+// flat key, so that the key's int32 spreads into the octave) and a grid
+// holding every version 3 record: the three chord shapes, beat effects
+// with tapping, a tremolo-bar dip and strokes, mix tables without the
+// all-tracks byte, and every note effect.
+inline SongFile EveryRecordVersion3Song() {
+  SongFile song = EveryRecordSong();
+  SongHead head = Version3Head();
+  head.notice = song.head.notice;
+  head.tripletFeel = 1;
+  head.version3Key = -1;
+  head.channels[0][2].instrument = 33;
+  head.channels[0][2].volume = 16;
+  song.head = head;
+
+  BeatRecord rest;
+  rest.flags = 0x40;
+  rest.status = 2;
+  std::vector<BeatRecord> swung;
+  for (int i = 0; i < 8; ++i) swung.push_back(NotesBeat(1, {{i % 6, i}}));
+  song.cells = {
+      {{EveryPartVersion3Beat(Version3Chord::kOldWithFrets, Version3Effects(0x20 | 0x40 | 0x01, 0, 100)),
+        rest},
+       {NotesBeat(-2, {{0, 3}, {3, 5}})}},
+      {swung, {EveryPartVersion3Beat(Version3Chord::kNew, Version3Effects(0x20 | 0x02 | 0x04, 2, 0))}},
+      {{NotesBeat(-1, {{2, 2}}),
+        EveryPartVersion3Beat(Version3Chord::kOldWithoutFrets, Version3Effects(0x08 | 0x10 | 0x40 | 0x80, 1, 0))},
+       swung},
+      {{}, {rest, NotesBeat(4, {{1, 1}})}},
+  };
+  return song;
+}
+
 // The bytes in a temporary file for the path-taking load; removed on
 // destruction.
 class TempSongFile {
