@@ -1,11 +1,13 @@
 // Song files with values outside every range the converter relies on, built
 // byte by byte and taken through the whole path (load from a file, export
-// through the flat interface): the conversion ends and the output is a
-// valid MIDI file whose data bytes all lie below 0x80.
+// through the flat interface, and the same through a song handle): the
+// conversion ends and the output is a valid MIDI file whose data bytes all
+// lie below 0x80.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +58,15 @@ Export ExportSong(const Bytes& bytes) {
   if (ORLIX_CreateMidiBuffer(&buffer, &size) == 1 && buffer != nullptr) {
     out.problem = ValidateMidiFile(buffer, static_cast<size_t>(size), &out.summary);
     out.decoded = DecodeFile(buffer, static_cast<size_t>(size));
+    // The handle path converts the same song to the same bytes.
+    ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
+    unsigned char* converted = nullptr;
+    size_t length = 0;
+    if (!song || !ORLIX_ToMidi(song, nullptr, &converted, &length, nullptr) ||
+        length != static_cast<size_t>(size) || memcmp(converted, buffer, length) != 0)
+      out.problem = "the handle's conversion differs from the flat export";
+    ORLIX_DestroyMidiBuffer(converted);
+    ORLIX_Close(song);
   }
   ORLIX_DestroyMidiBuffer(buffer);
   ORLIX_Unload();

@@ -73,7 +73,7 @@ const OpenCase kOpenCases[] = {
      ORLIX_ERROR_UNKNOWN_FORMAT, "unknown format: header \"GP\\x01\\x22\\x7f\""},
     {"CutInsideTheVersionText",
      [](size_t* offset) {
-       *offset = 1;
+       *offset = 0;
        return ChordSong().bytes().prefix(10);
      },
      ORLIX_ERROR_TRUNCATED, "file ends early at byte %o of %n"},

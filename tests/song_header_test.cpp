@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
 #include "support/byte_builder.h"
 #include "support/failing_alloc.h"
@@ -68,11 +69,21 @@ TEST(SongHeader, InformationStartsAtOffset31WhateverTheLengthByteSays) {
   // over 25 bytes still accepts it.
   SongHead longer = head;
   longer.versionLengthByte = 30;
-  for (const Bytes& bytes : {padded, longer.bytes()}) {
+  // A length byte of 39 runs the text into the first information text
+  // (found by fuzzing the handles): the information is read again from
+  // offset 31, on every road in.
+  SongHead beyond = head;
+  beyond.versionLengthByte = 39;
+  for (const Bytes& bytes : {padded, longer.bytes(), beyond.bytes()}) {
     FileStruct song;
     ASSERT_EQ(1, LoadBytes(bytes, &song));
     EXPECT_STREQ("Title", song.info.title);
     EXPECT_STREQ("Instructions", song.info.instructions);
+    ORLIX_Error error;
+    ORLIX_Song* handle = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error);
+    ASSERT_NE(nullptr, handle) << error.message;
+    EXPECT_TRUE(SameSong(song, *ORLIX_GetSong(handle)));
+    ORLIX_Close(handle);
     FreeFileStruct(&song);
   }
 }

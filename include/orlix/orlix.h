@@ -100,7 +100,8 @@ typedef struct ORLIX_Song ORLIX_Song;
 
 typedef struct ORLIX_Error {
   int kind;           /* ORLIX_ERROR_... below; 0 = no error */
-  long long offset;   /* byte of the input where reading stopped, or -1 */
+  long long offset;   /* byte of the input where reading stopped, or -1; for a
+                         stream, counted from its position when the open began */
   char message[200];  /* one line, no file name */
 } ORLIX_Error;
 

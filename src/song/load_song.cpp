@@ -43,8 +43,8 @@ static_assert(sizeof(BendPoint) == 9 && offsetof(BendPoint, value) == 4 &&
 
 namespace {
 
-// The version text has a 30-byte field after its length byte.
-constexpr uint64_t kSongInfoOffset = 31;
+// The version's length byte and its 30-byte field.
+constexpr size_t kVersionFieldBytes = 31;
 constexpr int kLyricsLines = 5;
 
 int ReadSongInfo(SongInfo* info, SongReader* in) {
@@ -185,22 +185,31 @@ int ReadSongHead(FileStruct* song, SongReader* in) {
   return 1;
 }
 
-// The version text, and the format it names.
+// The version text, and the format it names. The text has a 30-byte field
+// after its length byte and the information texts start after it whatever
+// the length says: a longer text (which still names a format when a NUL
+// ends it within its 24 characters) runs into them and they are read
+// again from their own offset. So the text is peeked and only the field
+// is taken.
 int ReadVersion(FileStruct* song, SongReader* in) {
-  if (!ReadByteString(in, &song->version)) return 0;
+  const uint8_t* field;
+  if (!PeekBytes(in, 1, &field)) return 0;
+  size_t length = field[0];
+  if (!PeekBytes(in, 1 + length, &field)) return 0;
+  song->version = static_cast<char*>(NewArrayUninitialised(in, length + 1, 1));
+  if (!song->version) return 0;
+  memcpy(song->version, field + 1, length);
+  song->version[length] = '\0';
   in->format = DetectSongFormat(song->version, in->acceptsHandleFormats);
   if (in->format == kFormatUnknown) return FailUnknownFormat(in, song->version);
-  // The info texts start after the version's 30-byte field, whatever the
-  // text's length.
-  uint64_t offset = ReaderOffset(in);
-  return offset <= kSongInfoOffset && SkipBytes(in, kSongInfoOffset - offset);
+  size_t peeked = 1 + length > kVersionFieldBytes ? 1 + length : kVersionFieldBytes;
+  if (!PeekBytes(in, peeked, &field)) return 0;
+  in->at += kVersionFieldBytes;
+  return 1;
 }
 
-}  // namespace
-
-int ReadSong(FileStruct* song, SongReader* in) {
-  if (!ReadVersion(song, in)) return 0;
-  int read = 0;
+// The reader of each format.
+int ReadSongOfFormat(FileStruct* song, SongReader* in) {
   switch (FormatMajor(in->format)) {
     case 5:
       // The second voice and the rest that version 5 adds have their place
@@ -209,14 +218,19 @@ int ReadSong(FileStruct* song, SongReader* in) {
       [[fallthrough]];
     case 3:
     case 4:
-      read = ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
-      break;
+      return ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);
     default:
       return FailUnknownFormat(in, song->version);
   }
+}
+
+}  // namespace
+
+int ReadSong(FileStruct* song, SongReader* in) {
+  int read = ReadVersion(song, in) && ReadSongOfFormat(song, in);
   // Every failure records its error; this only guards against one that
   // did not, so that a failed read never goes unexplained.
-  if (!read && in->error.kind == kReadOk) FailBadData(in, ReaderOffset(in), "song at", 0);
+  if (!read && in->error.kind == kReadOk) FailBadData(in, ReaderOffset(in), nullptr, 0);
   return read;
 }
 

@@ -41,6 +41,8 @@ int FailOutOfMemory(SongReader* in, uint64_t bytes) {
 }
 
 int FailBadData(SongReader* in, uint64_t offset, const char* what, long long value) {
+  if (!what)
+    return Record(in, kReadBadData, offset, "bad data at byte %llu", static_cast<unsigned long long>(offset));
   return Record(in, kReadBadData, offset, "bad %s %lld at byte %llu", what, value,
                 static_cast<unsigned long long>(offset));
 }

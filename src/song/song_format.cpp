@@ -1,5 +1,8 @@
 // Format detection: the version text at the start of a song file names its
-// format. Every format the library reads is listed here, and nowhere else.
+// format. Every header the library reads is listed here; a new format adds
+// its headers here, its major version to ReadSong's switch, and its
+// differences inside the record readers, which find the format in the
+// reader context.
 #include <cstring>
 
 #include "song/song_internal.h"

@@ -56,7 +56,7 @@ void* Allocate(SongReader* in, size_t bytes, bool zeroed) {
 
 }  // namespace
 
-void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed) {
+void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed) {
   bool fits;
   size_t bytes = ArrayBytes(count, size, &fits);
   if (!fits) {
@@ -75,7 +75,7 @@ void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed
 
 void* NewRecord(SongReader* in, size_t size) { return Allocate(in, size, true); }
 
-void* NewArray(SongReader* in, uint64_t count, size_t size) { return NewArrayOtherwise(in, count, size, true); }
+void* NewArray(SongReader* in, uint64_t count, size_t size) { return AllocateArray(in, count, size, true); }
 
 void DropRecord(SongReader* in, void* block) {
   if (!in->arena) free(block);

@@ -103,7 +103,7 @@ void CloseReader(SongReader* in) {
   SetWindow(in, in->spill, 0, ReaderOffset(in), false);
 }
 
-int TakeBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes) {
+int TakeBytesAcrossWindows(SongReader* in, size_t size, const uint8_t** bytes) {
   uint64_t offset = ReaderOffset(in);
   if (!FillWindow(in, size)) return FailAtEnd(in, offset);
   *bytes = in->at;
@@ -111,7 +111,7 @@ int TakeBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes) {
   return 1;
 }
 
-int PeekBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes) {
+int PeekBytesAcrossWindows(SongReader* in, size_t size, const uint8_t** bytes) {
   uint64_t offset = ReaderOffset(in);
   if (!FillWindow(in, size)) return FailAtEnd(in, offset);
   *bytes = in->at;

@@ -106,8 +106,8 @@ inline uint64_t ReaderOffset(const SongReader* in) {
 }
 
 // The paths of Take and Peek that refill the window; size <= kSpillBytes.
-int TakeBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes);
-int PeekBytesSlowly(SongReader* in, size_t size, const uint8_t** bytes);
+int TakeBytesAcrossWindows(SongReader* in, size_t size, const uint8_t** bytes);
+int PeekBytesAcrossWindows(SongReader* in, size_t size, const uint8_t** bytes);
 
 // Points *bytes at the next size bytes and moves past them; 1 when all of
 // them arrived, else 0 with a truncation recorded. size <= kSpillBytes.
@@ -117,7 +117,7 @@ inline int TakeBytes(SongReader* in, size_t size, const uint8_t** bytes) {
     in->at += size;
     return 1;
   }
-  return TakeBytesSlowly(in, size, bytes);
+  return TakeBytesAcrossWindows(in, size, bytes);
 }
 
 // The same without moving: the bytes stay next. size <= kSpillBytes.
@@ -126,7 +126,7 @@ inline int PeekBytes(SongReader* in, size_t size, const uint8_t** bytes) {
     *bytes = in->at;
     return 1;
   }
-  return PeekBytesSlowly(in, size, bytes);
+  return PeekBytesAcrossWindows(in, size, bytes);
 }
 
 // Copies the next size bytes (any size) into destination.
@@ -197,14 +197,14 @@ int FailOutOfMemory(SongReader* in, uint64_t bytes);
 void* NewRecord(SongReader* in, size_t size);
 // count zeroed elements; a count of 0 still gives a non-null (empty) array.
 void* NewArray(SongReader* in, uint64_t count, size_t size);
-// The arena's allocations, and the rare cases of the malloc path.
-void* NewArrayOtherwise(SongReader* in, uint64_t count, size_t size, bool zeroed);
-// The same without zeroing, for arrays whose every element is then set.
+// count elements of size bytes, zeroed or not, from the arena or malloc.
+void* AllocateArray(SongReader* in, uint64_t count, size_t size, bool zeroed);
+// NewArray without zeroing, for arrays whose every element is then set.
 // Inline for the one-allocation-per-record path: the grid asks for a beat
 // array per cell and a record per note effect.
 inline void* NewArrayUninitialised(SongReader* in, uint64_t count, size_t size) {
   if (in->arena || count == 0 || size == 0 || count > SIZE_MAX / size)
-    return NewArrayOtherwise(in, count, size, false);
+    return AllocateArray(in, count, size, false);
   void* block = malloc(static_cast<size_t>(count) * size);
   if (!block) FailOutOfMemory(in, count * size);
   return block;
@@ -218,6 +218,7 @@ void DropRecord(SongReader* in, void* block);
 
 int FailTruncated(SongReader* in, uint64_t fieldOffset);
 int FailOutOfMemory(SongReader* in, uint64_t bytes);
+// what names the field holding value; null for a failure without one.
 int FailBadData(SongReader* in, uint64_t offset, const char* what, long long value);
 int FailUnknownFormat(SongReader* in, const char* versionText);
 // For the one soft spot of the format (a lyrics line may go missing).
