@@ -77,6 +77,7 @@ TEST(Corpus, EveryVersion4SongLoads) {
     EXPECT_LE(bytes.size() - static_cast<size_t>(in.position()), 4u) << path;
     EXPECT_GT(song.trackCount, 0u) << path;
     EXPECT_GT(song.measureCount, 0u) << path;
+    EXPECT_EQ("", RecordRuleProblem(song)) << path;
     for (uint32_t m = 0; m < song.measureCount; ++m) ASSERT_NE(nullptr, song.measures[m]) << path;
     FreeFileStruct(&song);
     EXPECT_TRUE(HoldsNoPointer(song)) << path;

@@ -117,9 +117,12 @@ enum {
   ORLIX_ERROR_ARGUMENT         /* a null or out-of-range argument */
 };
 
-/* Reads a whole song. A stream is read from its current position and left
-   just after the song; memory is copied from, never kept. Null on failure,
-   with nothing left allocated. */
+/* Reads a whole song: version 4 ("FICHIER GUITAR PRO v4.00", "v4.06", and
+   the "L4.06" variant), version 3 ("v3.00") or version 5 ("v5.00", "v5.10";
+   voice 1 in the records, the rest beside them, see below), into the same
+   records. A stream is read from its current position and left just after
+   the song; memory is copied from, never kept. Null on failure, with
+   nothing left allocated. */
 ORLIX_API ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error);
