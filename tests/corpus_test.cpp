@@ -2,8 +2,9 @@
 // copied here): every version 4 song loads whole and opens as a handle from
 // memory, a file and a stream into the same records; every version 3 file
 // is refused by the classic load and opens as a handle, read to its end,
-// and converts as its version 4 save does; every cut of a song fails
-// cleanly, the handle saying where.
+// and converts as its version 4 save does; every version 5 song opens as a
+// handle only and plays its first voice as its version 4 sibling does;
+// every cut of a song fails cleanly, the handle saying where.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 #include "support/playback_options.h"
 #include "support/record_reading.h"
 #include "support/record_rules.h"
+#include "support/second_voice.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
 
@@ -142,6 +144,103 @@ TEST(Corpus, EveryVersion3FileIsRefused) {
     FileStruct song;
     EXPECT_EQ(0, LoadFileStruct(&song, in.get())) << path;
     EXPECT_TRUE(HoldsNoPointer(song)) << path;
+  }
+}
+
+// Version 5 files open as handles only: LoadFileStruct keeps refusing them.
+// Each reads to its end (some editors leave one byte after the last cell),
+// from memory and from a stream, and converts to a valid MIDI file.
+TEST(Corpus, EveryVersion5SongOpensAsAHandleAndConverts) {
+  std::vector<std::string> songs = CorpusFiles("gp5", ".gp5");
+  if (songs.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  for (const std::string& path : songs) {
+    Bytes bytes = ReadWhole(path);
+    MemoryStream refused(bytes);
+    FileStruct song;
+    EXPECT_EQ(0, LoadFileStruct(&song, refused.get())) << path;
+    EXPECT_TRUE(HoldsNoPointer(song)) << path;
+    EXPECT_EQ(0, ORLIX_Load(path.c_str())) << path;
+
+    MemoryStream in(bytes);
+    ORLIX_Error error;
+    ORLIX_Song* streamed = ORLIX_OpenStream(in.get(), &error);
+    ASSERT_NE(nullptr, streamed) << path << ": " << error.message;
+    EXPECT_LE(bytes.size() - static_cast<size_t>(in.position()), 1u) << path;
+    ORLIX_Song* opened = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error);
+    ASSERT_NE(nullptr, opened) << path << ": " << error.message;
+    EXPECT_EQ(5, ORLIX_GetFormat(opened));
+    EXPECT_TRUE(SameSong(*ORLIX_GetSong(streamed), *ORLIX_GetSong(opened))) << path;
+    const FileStruct* records = ORLIX_GetSong(opened);
+    for (uint32_t m = 0; m < records->measureCount; ++m)
+      for (uint32_t t = 0; t < records->trackCount; ++t) ASSERT_NE(nullptr, ORLIX_GetSecondVoice(opened, m, t));
+    EXPECT_EQ("", RecordRuleProblem(*records)) << path;
+    EXPECT_EQ("", RecordRuleProblem(SecondVoiceSong(opened).song)) << path << ", second voice";
+    unsigned char* buffer = nullptr;
+    size_t size = 0;
+    ASSERT_EQ(1, ORLIX_ToMidi(opened, nullptr, &buffer, &size, &error)) << path << ": " << error.message;
+    EXPECT_EQ("", ValidateMidiFile(buffer, size)) << path;
+    ORLIX_DestroyMidiBuffer(buffer);
+    ORLIX_Close(opened);
+    ORLIX_Close(streamed);
+  }
+}
+
+std::vector<uint8_t> HandleClassicMidi(const std::string& path) {
+  std::vector<uint8_t> midi;
+  ORLIX_Song* song = ORLIX_OpenFile(path.c_str(), nullptr);
+  if (!song) return midi;
+  ORLIX_MidiOptions options = {sizeof options, ORLIX_PLAYBACK_CLASSIC, 0, 0};
+  unsigned char* buffer = nullptr;
+  size_t size = 0;
+  if (ORLIX_ToMidi(song, &options, &buffer, &size, nullptr)) midi.assign(buffer, buffer + size);
+  ORLIX_DestroyMidiBuffer(buffer);
+  ORLIX_Close(song);
+  return midi;
+}
+
+// The pieces saved both as version 4 and version 5: voice 1 of the version
+// 5 save plays, classically, exactly as the version 4 save.
+TEST(Corpus, Version5SavesConvertClassicallyAsTheirVersion4Siblings) {
+  struct Pair {
+    const char* piece;
+    bool sameBytes;
+  } const pairs[] = {
+      {"accentuations", true}, {"bends", true},   {"colors", true},   {"dead", true},
+      {"effects", true},       {"fingering", true}, {"grace", true},  {"hammer", true},
+      {"harmonics", true},     {"notes", true},   {"other-effects", true}, {"ranges", true},
+      {"score-info", false},  // the version 5 save has a second track
+      {"slides", true},        {"strings", true}, {"strokes", true},  {"time-signatures", true},
+      {"tremolo", true},       {"trills", true},  {"tuplets", true},  {"vibrato", true},
+  };
+  if (CorpusFiles("gp5", ".gp5").empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  for (const Pair& pair : pairs) {
+    std::string base = std::string(ORLIX_CORPUS_DIR) + "/";
+    std::vector<uint8_t> four = HandleClassicMidi(base + "gp4/" + pair.piece + ".gp4");
+    std::vector<uint8_t> five = HandleClassicMidi(base + "gp5/" + pair.piece + ".gp5");
+    ASSERT_FALSE(four.empty()) << pair.piece;
+    ASSERT_FALSE(five.empty()) << pair.piece;
+    EXPECT_EQ(pair.sameBytes, four == five) << pair.piece;
+  }
+}
+
+// Every cut of the short version 5 songs fails cleanly, saying where.
+TEST(Corpus, EveryCutOfEveryShortVersion5SongFailsCleanly) {
+  std::vector<std::string> songs = CorpusFiles("gp5", ".gp5");
+  if (songs.empty()) GTEST_SKIP() << "no corpus at " << ORLIX_CORPUS_DIR;
+  constexpr size_t kShortSongBytes = 8 * 1024;
+  for (const std::string& path : songs) {
+    Bytes bytes = ReadWhole(path);
+    if (bytes.size() > kShortSongBytes) continue;
+    MemoryStream in(bytes);
+    ORLIX_Song* whole = ORLIX_OpenStream(in.get(), nullptr);
+    ASSERT_NE(nullptr, whole) << path;
+    ORLIX_Close(whole);
+    for (size_t length = 0; length < static_cast<size_t>(in.position()); ++length) {
+      ORLIX_Error error;
+      ASSERT_EQ(nullptr, ORLIX_OpenMemory(bytes.data.data(), length, &error)) << path << " cut at " << length;
+      ASSERT_EQ(ORLIX_ERROR_TRUNCATED, error.kind) << path << " cut at " << length;
+      ASSERT_LE(error.offset, static_cast<long long>(length)) << path;
+    }
   }
 }
 

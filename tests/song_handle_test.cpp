@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/song5_file.h"
 #include "support/song_checks.h"
 #include "support/song_file.h"
 
@@ -104,6 +105,36 @@ const OpenCase kOpenCases[] = {
        // The count is the last field read: the bend curve's 9 bytes of head
        // end 27 bytes of points and 1 byte of the song before the end.
        *offset = bytes.size() - 27;
+       return bytes;
+     },
+     ORLIX_ERROR_TRUNCATED, "file ends early at byte %o of %n"},
+    {"Version5Clipboard",
+     [](size_t* offset) {
+       *offset = 0;
+       return Bytes().byteString("CLIPBOARD GP 5.0").zeros(60);
+     },
+     ORLIX_ERROR_UNKNOWN_FORMAT, "unknown format: header \"CLIPBOARD GP 5.0\""},
+    {"Version5MeasureCountPastTheEnd",
+     [](size_t* offset) {
+       Song5File song;
+       song.measures = {MeasureHeader5Record()};
+       song.tracks = {Track5Record()};
+       Bytes bytes = song.bytes();
+       *offset = song.head.bytes().size();
+       for (int i = 0; i < 4; ++i) bytes.data[*offset - 8 + i] = 0x7F;
+       return bytes;
+     },
+     ORLIX_ERROR_TRUNCATED, "file ends early at byte %o of %n"},
+    {"Version5SecondVoicePastTheEnd",
+     [](size_t* offset) {
+       Song5File song;
+       song.measures = {MeasureHeader5Record()};
+       song.tracks = {Track5Record()};
+       song.cells = {{Cell5{{Notes5Beat(0, {{0, 3}})}, {}}}};
+       Bytes bytes = song.bytes();
+       // The second voice's beat count is the last field.
+       *offset = bytes.size();
+       bytes.data[*offset - 1] = 0x10;
        return bytes;
      },
      ORLIX_ERROR_TRUNCATED, "file ends early at byte %o of %n"},

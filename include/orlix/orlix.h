@@ -118,19 +118,86 @@ enum {
 };
 
 /* Reads a whole song: version 4 ("FICHIER GUITAR PRO v4.00", "v4.06", and
-   the "L4.06" variant) or version 3 ("v3.00"), into the same records. A path
-   must name a regular file: a directory, a FIFO or a device fails at once
-   with ORLIX_ERROR_OPEN. A stream is read from its current position and left
-   just after the song; memory is copied from, never kept. Null on failure,
-   with nothing left allocated. */
+   the "L4.06" variant), version 3 ("v3.00") or version 5 ("v5.00", "v5.10";
+   voice 1 in the records, the rest beside them, see below), into the same
+   records. A path must name a regular file: a directory, a FIFO or a device
+   fails at once with ORLIX_ERROR_OPEN. A stream is read from its current
+   position and left just after the song; memory is copied from, never kept.
+   Null on failure, with nothing left allocated. */
 ORLIX_API ORLIX_Song* ORLIX_OpenFile(const char* path, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenMemory(const void* bytes, size_t size, ORLIX_Error* error);
 ORLIX_API ORLIX_Song* ORLIX_OpenStream(FILE* stream, ORLIX_Error* error);
 ORLIX_API void ORLIX_Close(ORLIX_Song* song); /* null is fine */
-/* The file format's major version: 3 or 4; 0 for null. */
+/* The file format's major version: 3, 4 or 5; 0 for null. */
 ORLIX_API int ORLIX_GetFormat(const ORLIX_Song* song);
 /* The song's records, read-only, valid until ORLIX_Close. */
 ORLIX_API const ORLIX_RECORD(FileStruct) * ORLIX_GetSong(const ORLIX_Song* song);
+
+/* What a song keeps beside its records: things version 5 files store that
+   change what is played. The calls answer for songs of every format (version
+   3 and 4 songs: no second voice, their song-wide triplet feel in every
+   measure, the endings their ending numbers stand for, no directions, bank
+   0, no note extras). Measures, tracks, beats and slots count from 0, as in
+   the records; out-of-range arguments give 0 or null. */
+
+/* Voice 2 of a measure's track (voice 1 is the records' grid), shaped like
+   a cell of the records; null when the song has no second voice. */
+ORLIX_API const ORLIX_RECORD(TrackMeasure) * ORLIX_GetSecondVoice(const ORLIX_Song* song, unsigned measure,
+                                                                  unsigned track);
+/* 0 none, 1 eighths, 2 sixteenths. */
+ORLIX_API int ORLIX_GetMeasureTripletFeel(const ORLIX_Song* song, unsigned measure);
+/* The passes the measure plays on as an alternate ending: bit k-1 for
+   ending k; 0 when the measure is not an alternate ending. */
+ORLIX_API unsigned ORLIX_GetMeasureEndings(const ORLIX_Song* song, unsigned measure);
+
+/* Musical directions, in the order version 5 files store them. */
+enum {
+  ORLIX_DIRECTION_CODA = 0,
+  ORLIX_DIRECTION_DOUBLE_CODA,
+  ORLIX_DIRECTION_SEGNO,
+  ORLIX_DIRECTION_SEGNO_SEGNO,
+  ORLIX_DIRECTION_FINE,
+  ORLIX_DIRECTION_DA_CAPO,
+  ORLIX_DIRECTION_DA_CAPO_AL_CODA,
+  ORLIX_DIRECTION_DA_CAPO_AL_DOUBLE_CODA,
+  ORLIX_DIRECTION_DA_CAPO_AL_FINE,
+  ORLIX_DIRECTION_DAL_SEGNO,
+  ORLIX_DIRECTION_DAL_SEGNO_AL_CODA,
+  ORLIX_DIRECTION_DAL_SEGNO_AL_DOUBLE_CODA,
+  ORLIX_DIRECTION_DAL_SEGNO_AL_FINE,
+  ORLIX_DIRECTION_DAL_SEGNO_SEGNO,
+  ORLIX_DIRECTION_DAL_SEGNO_SEGNO_AL_CODA,
+  ORLIX_DIRECTION_DAL_SEGNO_SEGNO_AL_DOUBLE_CODA,
+  ORLIX_DIRECTION_DAL_SEGNO_SEGNO_AL_FINE,
+  ORLIX_DIRECTION_DA_CODA,
+  ORLIX_DIRECTION_DA_DOUBLE_CODA,
+  ORLIX_DIRECTION_COUNT
+};
+/* The 1-based measure that carries the sign (ORLIX_DIRECTION_...) as the
+   file gives it (it may lie past the last measure), 0 when the song does
+   not use it. */
+ORLIX_API int ORLIX_GetDirection(const ORLIX_Song* song, int sign);
+/* The track's MIDI bank. */
+ORLIX_API int ORLIX_GetTrackBank(const ORLIX_Song* song, unsigned track);
+
+/* A note's details beyond its record. */
+typedef struct ORLIX_NoteExtras {
+  int heavyAccent;          /* 1: heavy accent (the record holds an accent, flags 0x40) */
+  double durationPercent;   /* the note's length as a fraction of its beat's: 0.75 is 75%; 1 when not given */
+  int graceDead;            /* 1: the grace note is a dead note */
+  int graceOnBeat;          /* 1: the grace note sounds on the beat, delaying the note */
+  unsigned slideMask;       /* 0x01 shift, 0x02 legato, 0x04 out downwards, 0x08 out upwards,
+                               0x10 in from below, 0x20 in from above */
+  int harmonicType;         /* 0 none, 1 natural, 2 artificial, 3 tapped, 4 pinch, 5 semi */
+  unsigned char harmonicData[3]; /* artificial: pitch step (0 C .. 11 B), accidental (signed),
+                                    octave (0 loco, 1 8va, 2 15ma); tapped: right-hand fret */
+} ORLIX_NoteExtras;
+/* Fills *out with the extras of the note in `slot` of beat `beat` of the
+   measure's track, in voice 1 (the records) or 2 (ORLIX_GetSecondVoice).
+   Returns 1 when the note carries any; else 0, with *out the neutral values
+   (all 0, durationPercent 1). out may be null. */
+ORLIX_API int ORLIX_GetNoteExtras(const ORLIX_Song* song, unsigned voice, unsigned measure, unsigned track,
+                                  unsigned beat, unsigned slot, ORLIX_NoteExtras* out);
 
 /* Classic: the tablature played plainly, the bytes of ORLIX_CreateMidiBuffer
    at 480 ticks per quarter. Full: as the tablature sounds (ties held, dead,

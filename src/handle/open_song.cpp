@@ -32,6 +32,7 @@ ORLIX_Song* ReadHandle(Tolvenar::SongReader* in, ORLIX_Error* error) {
   }
   Tolvenar::InitSongArena(&handle->arena);
   in->arena = &handle->arena;
+  in->extras = &handle->extras;
   in->acceptsHandleFormats = true;
   if (!Tolvenar::ReadSong(&handle->song, in)) {
     ReportError(error, in->error.kind, static_cast<long long>(in->error.offset), "%s", in->error.message);

@@ -1,5 +1,5 @@
-// What a song handle holds: the song's records, the arena they were carved
-// from, and the format they were read in.
+// What a song handle holds: the song's records and extras, the arena they
+// were carved from, and the format they were read in.
 #ifndef ORLIX_HANDLE_SONG_HANDLE_H
 #define ORLIX_HANDLE_SONG_HANDLE_H
 
@@ -7,11 +7,13 @@
 
 #include "orlix/orlix.h"
 #include "song/song_arena.h"
+#include "song/song_extras.h"
 
 struct ORLIX_Song {
   Tolvenar::FileStruct song;
-  Tolvenar::SongArena arena;  // owns every record of the song
-  int format;                 // the format's major version
+  Tolvenar::SongExtras extras;  // what the song keeps beside its records
+  Tolvenar::SongArena arena;    // owns every record of the song, and the extras' arrays
+  int format;                   // the format's major version
 };
 
 namespace orlix_handle {

@@ -19,19 +19,29 @@ namespace Tolvenar {
 // Reads the notes that beat->strings announces into the beat's zeroed
 // slots. Mask bit 0x40 is slot 0 (highest string), 0x01 slot 6; 0x80 reads
 // nothing. Only the set bits are visited, highest first.
+template <bool kVersion5>
 static inline int LoadBeatNotes(Beat* beat, SongReader* in) {
   unsigned mask = beat->strings & 0x7Fu;
   while (mask != 0) {
     int bit = 31 - __builtin_clz(mask);
     mask &= ~(1u << bit);
-    if (!ReadNote(&beat->notes[6 - bit], in)) return 0;
+    if (!ReadNote<kVersion5>(&beat->notes[6 - bit], static_cast<unsigned>(6 - bit), in)) return 0;
   }
   return 1;
+}
+
+// Version 5 ends a beat with display flags (beaming, ottava, brackets),
+// one byte longer when they have 0x0800.
+static int SkipVersion5BeatDisplay(SongReader* in) {
+  const uint8_t* display;
+  if (!TakeBytes(in, 2, &display)) return 0;
+  return (display[1] & 0x08) ? SkipBytes(in, 1) : 1;
 }
 
 // The longest run of fixed beat fields: flags, status, duration, tuplet.
 constexpr size_t kBeatHeadMaxBytes = 7;
 
+template <bool kVersion5>
 [[gnu::always_inline]] static inline int ReadBeatFields(Beat* beat, SongReader* in) {
   uint8_t flags;
   const uint8_t* field;
@@ -57,22 +67,34 @@ constexpr size_t kBeatHeadMaxBytes = 7;
   if (!TakeBytes(in, 1, &field)) return 0;
   beat->strings = *field;
   // The slots are still zero from LoadBeat.
-  return LoadBeatNotes(beat, in);
+  if (!LoadBeatNotes<kVersion5>(beat, in)) return 0;
+  if constexpr (kVersion5) return SkipVersion5BeatDisplay(in);
+  return 1;
 }
 
 // Copying this clears a beat with a few wide stores, where the compiler
 // turns an assignment of Beat{} into a string instruction with a slow start.
 static const Beat kEmptyBeat{};
 
+template <bool kVersion5>
 static inline int LoadBeatInline(Beat* beat, SongReader* in) {
   memcpy(beat, &kEmptyBeat, sizeof *beat);
-  return ReadBeatFields(beat, in);
+  return ReadBeatFields<kVersion5>(beat, in);
+}
+
+// The beat loop is built once for version 5 and once for the others, so
+// that the version 4 loop carries none of version 5's tests.
+template <bool kVersion5>
+static uint32_t LoadBeatsOf(Beat* beats, uint32_t count, SongReader* in) {
+  for (uint32_t b = 0; b < count; ++b) {
+    if constexpr (kVersion5) in->place.beat = b;
+    if (!LoadBeatInline<kVersion5>(&beats[b], in)) return b;
+  }
+  return count;
 }
 
 uint32_t LoadBeats(Beat* beats, uint32_t count, SongReader* in) {
-  for (uint32_t b = 0; b < count; ++b)
-    if (!LoadBeatInline(&beats[b], in)) return b;
-  return count;
+  return ReadsVersion5(in) ? LoadBeatsOf<true>(beats, count, in) : LoadBeatsOf<false>(beats, count, in);
 }
 
 // Through the loop, so that the beat reader has one caller and is inlined

@@ -69,7 +69,15 @@ int LoadBeatEffects(BeatEffects** slot, SongReader* in) {
   effects->flags2 = flags[1];
   if ((effects->flags1 & kTapSlapPop) && !ReadU8(in, &effects->tapSlapPop)) return 0;
   if ((effects->flags2 & kTremoloBar) && !LoadBendCurve(&effects->tremoloBar, in)) return 0;
-  if ((effects->flags1 & kStroke) && !ReadBytes(in, effects->stroke, sizeof effects->stroke)) return 0;
+  if (effects->flags1 & kStroke) {
+    if (!ReadBytes(in, effects->stroke, sizeof effects->stroke)) return 0;
+    // Version 5 stores the two stroke bytes the other way round.
+    if (ReadsVersion5(in)) {
+      uint8_t first = effects->stroke[0];
+      effects->stroke[0] = effects->stroke[1];
+      effects->stroke[1] = first;
+    }
+  }
   if ((effects->flags2 & kPickStroke) && !ReadU8(in, &effects->pickStroke)) return 0;
   return 1;
 }

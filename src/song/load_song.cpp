@@ -48,10 +48,23 @@ constexpr size_t kVersionFieldBytes = 31;
 constexpr int kLyricsLines = 5;
 
 int ReadSongInfo(SongInfo* info, SongReader* in) {
-  char** texts[] = {&info->title,  &info->subtitle,  &info->interpret, &info->album,
-                    &info->author, &info->copyright, &info->tabAuthor, &info->instructions};
-  for (char** text : texts) {
-    if (!ReadIntByteString(in, text)) return 0;
+  if (ReadsVersion5(in)) {
+    // Words and music are separate texts; the author is the music's.
+    char** texts[] = {&info->title, &info->subtitle, &info->interpret, &info->album};
+    for (char** text : texts) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
+    if (!SkipIntByteString(in) || !ReadIntByteString(in, &info->author)) return 0;
+    char** rest[] = {&info->copyright, &info->tabAuthor, &info->instructions};
+    for (char** text : rest) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
+  } else {
+    char** texts[] = {&info->title,  &info->subtitle,  &info->interpret, &info->album,
+                      &info->author, &info->copyright, &info->tabAuthor, &info->instructions};
+    for (char** text : texts) {
+      if (!ReadIntByteString(in, text)) return 0;
+    }
   }
   if (!ReadU32LE(in, &info->noticeLineCount)) return 0;
   if (info->noticeLineCount == 0) return 1;
@@ -115,6 +128,36 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
   song->trackCount = DecodeU32LE(block + kBlockTrackCount);
 }
 
+// Version 5 spreads the song block over several fields, with display and
+// sound-engine data between them: the block's parts are read into their
+// places and the rest is skipped, or kept beside the records (directions).
+int ReadVersion5SongBlock(uint8_t* block, SongReader* in) {
+  constexpr size_t kMasterEffectBytes = 19;
+  constexpr size_t kPageSetupBytes = 30;
+  constexpr int kPageSetupTexts = 10;
+  constexpr size_t kMasterReverbBytes = 4;
+  const bool v510 = ReadsVersion510(in);
+  if (v510 && !SkipBytes(in, kMasterEffectBytes)) return 0;
+  if (!SkipBytes(in, kPageSetupBytes)) return 0;
+  for (int i = 0; i < kPageSetupTexts; ++i) {
+    if (!SkipIntByteString(in)) return 0;
+  }
+  // The tempo's name, then the tempo and (v5.10) its hide-tempo byte.
+  if (!SkipIntByteString(in) || !ReadBytes(in, block + kBlockTempo, 4)) return 0;
+  if (v510 && !SkipBytes(in, 1)) return 0;
+  if (!ReadBytes(in, block + kBlockKey, kBlockMeasureCount - kBlockKey)) return 0;
+  const uint8_t* directions;
+  if (!TakeBytes(in, 2 * kDirectionCount, &directions)) return 0;
+  if (in->extras) {
+    for (int sign = 0; sign < kDirectionCount; ++sign) {
+      int16_t measure = static_cast<int16_t>(directions[2 * sign] | directions[2 * sign + 1] << 8);
+      in->extras->directions[sign] = measure > 0 ? measure : 0;
+    }
+  }
+  return SkipBytes(in, kMasterReverbBytes) &&
+         ReadBytes(in, block + kBlockMeasureCount, kSongBlockBytes - kBlockMeasureCount);
+}
+
 // The key is an int32 and, from version 4 on, a one-byte octave follows it;
 // the record splits those five bytes into a key byte and a 4-byte octave.
 // Version 3 has no octave byte: its block is the version 4 block without
@@ -122,6 +165,7 @@ void DecodeSongBlock(FileStruct* song, const uint8_t* block) {
 constexpr size_t kBlockOctaveByte = kBlockOctave + 3;
 
 int ReadSongBlock(uint8_t* block, SongReader* in) {
+  if (ReadsVersion5(in)) return ReadVersion5SongBlock(block, in);
   if (!ReadsVersion3(in)) return ReadBytes(in, block, kSongBlockBytes);
   if (!ReadBytes(in, block, kBlockOctaveByte)) return 0;
   block[kBlockOctaveByte] = 0;
@@ -131,7 +175,8 @@ int ReadSongBlock(uint8_t* block, SongReader* in) {
 // Everything between the version field and the song body.
 int ReadSongHead(FileStruct* song, SongReader* in) {
   if (!ReadSongInfo(&song->info, in)) return 0;
-  if (!ReadU8(in, &song->tripletFeel)) return 0;
+  // Version 5 has a triplet feel per measure instead (see the measure headers).
+  if (!ReadsVersion5(in) && !ReadU8(in, &song->tripletFeel)) return 0;
   // Version 3 has no lyrics: no track, every line null.
   if (!ReadsVersion3(in) && !ReadLyrics(song, in)) return 0;
   uint8_t* block = reinterpret_cast<uint8_t*>(song) + offsetof(FileStruct, tempo);
@@ -179,6 +224,11 @@ int ReadVersion(FileStruct* song, SongReader* in) {
 // The reader of each format.
 int ReadSongOfFormat(FileStruct* song, SongReader* in) {
   switch (FormatMajor(in->format)) {
+    case 5:
+      // The second voice and the rest that version 5 adds have their place
+      // only where the caller keeps extras (song handles).
+      if (!in->extras || !in->arena) return FailUnknownFormat(in, song->version);
+      [[fallthrough]];
     case 3:
     case 4:
       return ReadSongHead(song, in) && LoadSongBody(song, in, song->measureCount, song->trackCount);

@@ -22,4 +22,10 @@ int ReadIntByteString(SongReader* in, char** text) {
   return ReadByteString(in, text);
 }
 
+int SkipIntByteString(SongReader* in) {
+  const uint8_t* field;
+  if (!TakeBytes(in, 5, &field)) return 0;
+  return SkipBytes(in, field[4]);
+}
+
 }  // namespace Tolvenar

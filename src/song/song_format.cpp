@@ -25,6 +25,8 @@ const KnownHeader kKnownHeaders[] = {
     {"FICHIER GUITAR PRO v4.06", kFormat406, false},
     // Written by some editors over the version 4.06 layout.
     {"FICHIER GUITAR PRO L4.06", kFormat406, true},
+    {"FICHIER GUITAR PRO v5.00", kFormat500, true},
+    {"FICHIER GUITAR PRO v5.10", kFormat510, true},
 };
 
 // The 24 characters and the terminating NUL: a longer or shorter text differs.

@@ -22,9 +22,12 @@ namespace Tolvenar {
 // rest of the input cannot back before allocating for them.
 constexpr uint32_t kMinNoticeLineBytes = 5;
 constexpr uint32_t kMinMeasureHeaderBytes = 1;
+constexpr uint32_t kMinMeasureHeader5Bytes = 4;
 constexpr uint32_t kTrackRecordBytes = 98;
 constexpr uint32_t kMinGridCellBytes = 4;
+constexpr uint32_t kMinGridCell5Bytes = 9;  // the cell byte and two beat counts
 constexpr uint32_t kMinBeatBytes = 3;
+constexpr uint32_t kMinBeat5Bytes = 5;  // and the display flags
 constexpr uint32_t kBendPointBytes = 9;
 constexpr size_t kSongBlockBytes = 785;
 
@@ -44,6 +47,8 @@ int ReadSong(FileStruct* song, SongReader* in);
 // are read.
 int ReadByteString(SongReader* in, char** text);
 int ReadIntByteString(SongReader* in, char** text);
+// Moves past an int-byte string whose text is not kept.
+int SkipIntByteString(SongReader* in);
 
 void FreeSongInfo(SongInfo* info);
 void FreeSongBody(FileStruct* song, uint32_t measureCount, uint32_t trackCount);
@@ -71,6 +76,15 @@ int LoadChordDiagram(ChordDiagram** chord, SongReader* in);
 int LoadBeatEffects(BeatEffects** effects, SongReader* in);
 int LoadMixTableChange(MixTableChange** mix, SongReader* in);
 int LoadBendCurve(BendCurve** curve, SongReader* in);
+// The extras kept beside the records (song_extras.h), filled as the reader
+// goes. The per-measure and per-track arrays, before the headers are read.
+int NewSongExtras(SongReader* in, uint32_t measureCount, uint32_t trackCount);
+// Versions 3 and 4: the song-wide triplet feel in every measure and the
+// ending sets the ending numbers stand for.
+void KeepExtrasOfRecords(SongExtras* extras, const FileStruct* song);
+// Version 5: the note just read carries in->place.note; kept under its place.
+int KeepNoteExtras(SongReader* in, unsigned slot);
+
 void FreeChordDiagram(ChordDiagram** chord);
 void FreeBeatEffects(BeatEffects** effects);
 void FreeBendCurve(BendCurve** curve);

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "song/song_extras.h"
+
 namespace Tolvenar {
 
 struct SongArena;
@@ -21,6 +23,8 @@ enum SongFormat : uint16_t {
   kFormat300 = 300,  // "FICHIER GUITAR PRO v3.00"
   kFormat400 = 400,  // "FICHIER GUITAR PRO v4.00"
   kFormat406 = 406,  // "FICHIER GUITAR PRO v4.06", and the L4.06 variant
+  kFormat500 = 500,  // "FICHIER GUITAR PRO v5.00"
+  kFormat510 = 510,  // "FICHIER GUITAR PRO v5.10", also written by later 5.x editors
 };
 inline int FormatMajor(SongFormat format) { return format / 100; }
 
@@ -38,6 +42,20 @@ struct ReadError {
   int kind;
   uint64_t offset;  // of the input, from where reading started
   char message[160];
+};
+
+// Where the version 5 reader stands, for the extras it keeps: the cell and
+// beat being read, the tuning of the cell's track, and what the current
+// note carries beyond its record.
+struct ExtrasPlace {
+  uint32_t measure;
+  uint32_t track;
+  uint32_t beat;
+  uint8_t voice;  // 1 or 2
+  const int32_t* tuning;
+  int32_t playedPitch;  // of the note being read: its string's tuning and its fret
+  bool noteHasExtras;
+  NoteExtras note;
 };
 
 constexpr uint64_t kInputSizeUnknown = UINT64_MAX;
@@ -59,6 +77,8 @@ struct SongReader {
   SongFormat format;
   bool acceptsHandleFormats;  // the handle interface opens more headers
   SongArena* arena;           // null: one allocation per record
+  SongExtras* extras;         // null: nothing is kept beside the records (needs an arena)
+  ExtrasPlace place;
   ReadError error;
   uint8_t spill[kSpillBytes];
 };
@@ -67,6 +87,11 @@ struct SongReader {
 // beat and note effects, mix table); the record readers ask here. A reader
 // whose format is not known yet reads the version 4 shapes.
 inline bool ReadsVersion3(const SongReader* in) { return in->format == kFormat300; }
+// Version 5 rearranges most records and adds to them (measure headers,
+// tracks, cells, beats, notes and the rest); v5.10 adds a few fields to
+// v5.00's.
+inline bool ReadsVersion5(const SongReader* in) { return in->format >= kFormat500; }
+inline bool ReadsVersion510(const SongReader* in) { return in->format == kFormat510; }
 
 // ---------------------------------------------------------------- input
 

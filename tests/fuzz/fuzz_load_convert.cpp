@@ -19,6 +19,7 @@
 #include "support/performed_notes.h"
 #include "support/playback_options.h"
 #include "support/record_rules.h"
+#include "support/second_voice.h"
 
 using namespace Tolvenar;
 
@@ -60,12 +61,12 @@ std::vector<uint8_t> ConvertAndCheck(FileStruct* song) {
   return exported;
 }
 
-// The handle of the same bytes: opens exactly when the classic load did
-// (or over the headers only handles read: version 3 and the variant of
-// version 4), converts to the same bytes, and a failure says what and
-// where.
 void PerformAndCheck(const FileStruct* song);
 
+// The handle of the same bytes: opens exactly when the classic load did
+// (or over the headers only handles read: version 3, the variant of
+// version 4, version 5), converts to the same bytes, and a failure says
+// what and where.
 void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vector<uint8_t>& exported) {
   ORLIX_Error error;
   ORLIX_Song* song = ORLIX_OpenMemory(data, size, &error);
@@ -77,10 +78,15 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
       Fail("a failed open without a message");
     return;
   }
-  if (!loaded && ORLIX_GetFormat(song) != 3 && strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
+  if (!loaded && ORLIX_GetFormat(song) != 3 && ORLIX_GetFormat(song) != 5 &&
+      strcmp(ORLIX_GetSong(song)->version, "FICHIER GUITAR PRO L4.06") != 0)
     Fail("the handle read a song LoadFileStruct refused");
   std::string broken = orlix_test::RecordRuleProblem(*ORLIX_GetSong(song));
   if (!broken.empty()) Fail(broken.c_str());
+  if (ORLIX_GetFormat(song) == 5) {
+    broken = orlix_test::RecordRuleProblem(orlix_test::SecondVoiceSong(song).song);
+    if (!broken.empty()) Fail(("second voice: " + broken).c_str());
+  }
   unsigned char* buffer = nullptr;
   size_t length = 0;
   if (ORLIX_ToMidi(song, &orlix_test::kClassic, &buffer, &length, &error)) {

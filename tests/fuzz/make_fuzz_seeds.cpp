@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/byte_builder.h"
+#include "support/song5_file.h"
 #include "support/song_file.h"
 
 using orlix_test::Bytes;
@@ -144,6 +145,8 @@ int main(int argc, char** argv) {
             Write(folder, "hostile_values.gp4", HostileSong(orlix_test::EveryRecordSong())) &&
             Write(folder, "repeats.gp4", RepeatSong()) &&
             Write(folder, "every_record.gp3", orlix_test::EveryRecordVersion3Song().bytes()) &&
-            Write(folder, "hostile_values.gp3", HostileSong(orlix_test::EveryRecordVersion3Song()));
+            Write(folder, "hostile_values.gp3", HostileSong(orlix_test::EveryRecordVersion3Song())) &&
+            Write(folder, "every_record_v500.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.00").five.bytes()) &&
+            Write(folder, "every_record_v510.gp5", orlix_test::EveryRecordTwin("FICHIER GUITAR PRO v5.10").five.bytes());
   return ok ? 0 : 1;
 }
