@@ -78,55 +78,55 @@ void TrackChannels(const Track* track, uint8_t channels[2]) {
   }
 }
 
-bool WriteEvent(PerformContext* context, ChunkWriter* writer, uint64_t event) {
-  uint32_t before = writer->length;
+// A track's timed event as its channel event; 1 for a kind that writes
+// nothing.
+int WriteTrackEvent(ChunkWriter* writer, uint64_t event) {
   uint32_t data = TimedData(event);
-  uint8_t channel = DataChannel(data);
-  int ok = 0;
+  uint8_t data1 = DataByte1(data);
+  uint8_t data2 = DataByte2(data);
+  uint8_t status = 0;
   switch (TimedKindOf(event)) {
     case kTimedNoteOff:
-      ok = WriteNoteOff(writer, channel, DataByte1(data), kNoteOffVelocityByte);
+      status = kStatusNoteOff;
+      data2 = kNoteOffVelocityByte;
       break;
     case kTimedNoteOn:
-      ok = WriteNoteOn(writer, channel, DataByte1(data), DataByte2(data));
+      status = kStatusNoteOn;
       break;
     case kTimedWheel:
     case kTimedWheelReturn:
-      ok = WritePitchWheel(writer, channel,
-                           static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7));
+      status = kStatusPitchWheel;  // low seven bits first
       break;
     case kTimedProgram:
-      ok = WriteProgramChange(writer, channel, DataByte1(data));
+      status = kStatusProgramChange;
       break;
     case kTimedControl:
-      ok = WriteController(writer, channel, DataByte1(data), DataByte2(data));
+      status = kStatusController;
       break;
     default:
-      return true;
+      return 1;
   }
-  return Written(context, writer, before, ok);
+  return WriteChannelEvent(writer, static_cast<uint8_t>(status | DataChannel(data)), data1, data2);
 }
 
-bool WriteConductorEvent(PerformContext* context, ChunkWriter* writer, uint64_t event) {
+int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint64_t event) {
   uint32_t data = TimedData(event);
   switch (TimedKindOf(event)) {
     case kTimedTimeSignature: {
       uint8_t denominator = EffectiveDenominator(static_cast<uint8_t>(data));
       uint8_t power = 0;
       for (uint8_t d = denominator; (d & 1) == 0; d = static_cast<uint8_t>(d >> 1)) ++power;
-      uint32_t before = writer->length;
-      return Written(context, writer, before,
-                     WriteTimeSignature(writer, static_cast<uint8_t>(data >> 8), power,
-                                        static_cast<uint8_t>(96 / denominator), 8));
+      return WriteTimeSignature(writer, static_cast<uint8_t>(data >> 8), power,
+                                static_cast<uint8_t>(96 / denominator), 8);
     }
-    case kTimedMarker:
-      return WriteText(context, writer, kMetaMarker, MarkerText(context->song, data));
-    case kTimedTempo: {
-      uint32_t before = writer->length;
-      return Written(context, writer, before, WriteSetTempo(writer, data));
+    case kTimedMarker: {
+      const char* text = TextOrEmpty(MarkerText(context->song, data));
+      return WriteTextMetaEvent(writer, kMetaMarker, text, strlen(text));
     }
+    case kTimedTempo:
+      return WriteSetTempo(writer, data);
     default:
-      return true;
+      return 1;
   }
 }
 
@@ -200,6 +200,9 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* wri
   uint16_t wheel[16];
   for (uint16_t& value : wheel) value = kWheelCentre;
   uint64_t last = 0;
+  // The chunk may grow to this length before the file passes maxBytes.
+  uint32_t lengthBefore = writer->length;
+  uint64_t lengthLimit = lengthBefore + (context->maxBytes - context->fileBytes);
   for (uint32_t i = 0; i < list->count; ++i) {
     uint64_t event = list->items[i];
     uint8_t kind = TimedKindOf(event);
@@ -220,11 +223,18 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* wri
     }
     writer->pendingDelta = static_cast<uint32_t>(delta);
     last = TimedTick(event);
-    bool ok = conductor ? WriteConductorEvent(context, writer, event)
-                        : WriteEvent(context, writer, event);
-    if (!ok) return;
+    int ok = conductor ? WriteConductorEvent(context, writer, event) : WriteTrackEvent(writer, event);
+    if (!ok) {
+      context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
+      return;
+    }
+    if (writer->length > lengthLimit) {
+      context->status = kPerformTooLarge;
+      return;
+    }
     if (!conductor && kind == kTimedNoteOn) ++context->counts.noteOns;
   }
+  context->fileBytes += writer->length - lengthBefore;
   context->liveEvents -= list->live;
   list->count = list->live = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
