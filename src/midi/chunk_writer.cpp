@@ -1,5 +1,6 @@
 // The chunk writer: growth of the block, and the encoding of one event of
-// each kind behind its delta time.
+// each kind behind its delta time (channel events through the inline
+// WriteChannelEvent).
 #include "midi/chunk_writer.h"
 
 #include <cstdlib>
@@ -10,11 +11,10 @@ namespace {
 
 constexpr uint32_t kFirstRoom = 256;
 
-// One event as it goes after its delta time: status byte, fixed bytes, and
-// an optional payload copied as is (a meta event's text).
+// A meta event as it goes after its delta time: status byte, fixed bytes,
+// and an optional payload copied as is (a text).
 struct Event {
   uint8_t status;
-  bool mayUseRunningStatus;  // note-on/off only
   bool atPendingDelta;       // false: delta 0 and pendingDelta kept (end of track)
   uint8_t body[8];
   uint32_t bodyLength;
@@ -28,14 +28,13 @@ int WriteEvent(ChunkWriter* writer, const Event& event) {
   uint32_t delta = event.atPendingDelta ? writer->pendingDelta : 0;
   uint32_t deltaSize = VariableLengthSize(delta);
   if (deltaSize == 0) return 0;  // a wrong delta would shift the rest of the track
-  bool writesStatus = !(event.mayUseRunningStatus && writer->runningStatus == event.status);
-  uint64_t size = uint64_t{deltaSize} + (writesStatus ? 1 : 0) + event.bodyLength + event.payloadLength;
+  uint64_t size = uint64_t{deltaSize} + 1 + event.bodyLength + event.payloadLength;
   if (uint64_t{writer->length} + size > UINT32_MAX) return 0;
   if (!ReserveChunkBytes(writer, static_cast<uint32_t>(size))) return 0;
 
   uint8_t* out = writer->data + writer->length;
   out += WriteVariableLength(out, delta);
-  if (writesStatus) *out++ = event.status;
+  *out++ = event.status;
   memcpy(out, event.body, event.bodyLength);
   out += event.bodyLength;
   if (event.payloadLength != 0) memcpy(out, event.payload, event.payloadLength);
@@ -46,26 +45,13 @@ int WriteEvent(ChunkWriter* writer, const Event& event) {
   return 1;
 }
 
-Event ChannelEvent(uint8_t status, bool mayUseRunningStatus) {
-  Event event = {};
-  event.status = status;
-  event.mayUseRunningStatus = mayUseRunningStatus;
-  event.atPendingDelta = true;
-  return event;
-}
-
+// A meta event: type and data length, the data to follow in body or payload.
 Event MetaEvent(uint8_t type, uint8_t dataLength) {
-  Event event = ChannelEvent(kStatusMeta, false);
+  Event event = {};
+  event.status = kStatusMeta;
+  event.atPendingDelta = true;
   event.body[0] = type;
   event.body[1] = dataLength;
-  event.bodyLength = 2;
-  return event;
-}
-
-Event TwoByteEvent(uint8_t status, bool mayUseRunningStatus, uint8_t first, uint8_t second) {
-  Event event = ChannelEvent(status, mayUseRunningStatus);
-  event.body[0] = first;
-  event.body[1] = second;
   event.bodyLength = 2;
   return event;
 }
@@ -150,29 +136,24 @@ bool GrowChunkWriter(ChunkWriter* writer, uint32_t bytes) {
 }
 
 int WriteNoteOn(ChunkWriter* writer, uint8_t channel, uint8_t key, uint8_t velocity) {
-  return WriteEvent(writer, TwoByteEvent(static_cast<uint8_t>(kStatusNoteOn | channel), true, key, velocity));
+  return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusNoteOn | channel), key, velocity);
 }
 
 int WriteNoteOff(ChunkWriter* writer, uint8_t channel, uint8_t key, uint8_t velocity) {
-  return WriteEvent(writer, TwoByteEvent(static_cast<uint8_t>(kStatusNoteOff | channel), true, key, velocity));
+  return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusNoteOff | channel), key, velocity);
 }
 
 int WriteController(ChunkWriter* writer, uint8_t channel, uint8_t controller, uint8_t value) {
-  return WriteEvent(writer,
-                    TwoByteEvent(static_cast<uint8_t>(kStatusController | channel), false, controller, value));
+  return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusController | channel), controller, value);
 }
 
 int WriteProgramChange(ChunkWriter* writer, uint8_t channel, uint8_t program) {
-  Event event = ChannelEvent(static_cast<uint8_t>(kStatusProgramChange | channel), false);
-  event.body[0] = program;
-  event.bodyLength = 1;
-  return WriteEvent(writer, event);
+  return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusProgramChange | channel), program, 0);
 }
 
 int WritePitchWheel(ChunkWriter* writer, uint8_t channel, uint16_t value) {
-  return WriteEvent(writer, TwoByteEvent(static_cast<uint8_t>(kStatusPitchWheel | channel), false,
-                                         static_cast<uint8_t>(value & 0x7F),
-                                         static_cast<uint8_t>((value >> 7) & 0x7F)));
+  return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusPitchWheel | channel),
+                           static_cast<uint8_t>(value & 0x7F), static_cast<uint8_t>((value >> 7) & 0x7F));
 }
 
 int WriteSetTempo(ChunkWriter* writer, uint32_t microsecondsPerQuarter) {
@@ -197,8 +178,7 @@ int WriteTimeSignature(ChunkWriter* writer, uint8_t numerator, uint8_t denominat
 
 int WriteTextMetaEvent(ChunkWriter* writer, uint8_t type, const char* text, size_t length) {
   if (length > kMaxVariableLength) return 0;
-  Event event = ChannelEvent(kStatusMeta, false);
-  event.body[0] = type;
+  Event event = MetaEvent(type, 0);
   event.bodyLength = 1 + WriteVariableLength(event.body + 1, static_cast<uint32_t>(length));
   event.payload = text;
   event.payloadLength = static_cast<uint32_t>(length);

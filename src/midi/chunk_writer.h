@@ -97,6 +97,29 @@ int WriteTimeSignature(ChunkWriter* writer, uint8_t numerator, uint8_t denominat
 int WriteTextMetaEvent(ChunkWriter* writer, uint8_t type, const char* text, size_t length);
 int WriteEndOfTrack(ChunkWriter* writer);
 
+// The channel events above in one inline writer, for walks that write many
+// in a row: status (kind | channel) and its data bytes, one for a program
+// change and two for the others. Note-on and note-off leave out a repeated
+// status byte.
+inline int WriteChannelEvent(ChunkWriter* writer, uint8_t status, uint8_t data1, uint8_t data2) {
+  uint32_t delta = writer->pendingDelta;
+  if (delta > kMaxVariableLength) return 0;  // a wrong delta would shift the rest of the track
+  bool writesStatus = status >= 0xA0 || status != writer->runningStatus;
+  bool twoDataBytes = (status & 0xF0) != kStatusProgramChange;
+  uint32_t deltaSize = delta < 0x80 ? 1 : VariableLengthSize(delta);
+  uint32_t size = deltaSize + (writesStatus ? 1 : 0) + (twoDataBytes ? 2 : 1);
+  if (!ReserveChunkBytes(writer, size)) return 0;
+  uint8_t* out = writer->data + writer->length;
+  out += PutVariableLength(out, delta);
+  if (writesStatus) *out++ = status;
+  out[0] = data1;
+  if (twoDataBytes) out[1] = data2;
+  writer->length += size;
+  writer->pendingDelta = 0;
+  writer->runningStatus = status;
+  return 1;
+}
+
 // The same on a chunk, growing its block exactly: what the exported
 // appenders do. AddEventPitchWheel is their pitch-wheel sibling, internal.
 int AddEventPitchWheel(MidiTrackChunk* chunk, uint8_t channel, uint16_t value);

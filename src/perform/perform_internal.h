@@ -9,6 +9,7 @@
 // TempoToMicroseconds, VolumeToController, IsValidOneBased,
 // TrackChannelEntry, MeasureCell, PlainLength and BeatLengthAt.
 #include "convert/song_rules.h"
+#include "midi/chunk_writer.h"
 #include "orlix/tolvenar.h"
 #include "perform/perform.h"
 
@@ -85,6 +86,7 @@ struct PerformContext {
   uint32_t ticksPerSixtyFourth;
   uint64_t maxBytes;
   uint64_t fileBytes;  // the file's header, every chunk header, the chunks' bytes so far
+  ChunkBudget budget;  // keeps the chunks' spare room within maxBytes
   uint32_t* endingSets;      // per measure
   uint32_t* contentTicks;    // per measure: the longest track's beats
   uint8_t* repeatPasses;     // per measure: scratch of one walk
@@ -157,14 +159,20 @@ void PerformTrack(PerformContext* context, uint32_t track);
 
 // ------------------------------------------------------------ writing
 
+// Chunk `index` is written through one writer that grows its block with
+// spare room, from OpenPerformanceChunk to ClosePerformanceChunk, which
+// gives the spare room back and stores the chunk whatever the status.
+void OpenPerformanceChunk(PerformContext* context, ChunkWriter* writer, uint32_t index);
+void ClosePerformanceChunk(ChunkWriter* writer);
 // The chunk's opening events at tick 0: name, program, volume, pan and the
 // effect sends on the track's channel pair, and the pitch-bend range.
-void WriteTrackSetUp(PerformContext* context, uint32_t track);
+void WriteTrackSetUp(PerformContext* context, ChunkWriter* writer, uint32_t track);
 // Chunk 0's opening events: song tempo and title.
-void WriteConductorStart(PerformContext* context);
-// Sorts the list and writes it into the chunk, then its end of track at
-// songEnd.
-void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t chunk);
+void WriteConductorStart(PerformContext* context, ChunkWriter* writer);
+// Sorts the list and writes it into the chunk (0: the conductor), then its
+// end of track at songEnd.
+void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* writer,
+                      bool conductor);
 
 // Channel-pair helpers for events the walk times.
 inline bool HasChannel(int32_t oneBased) { return IsValidOneBased(oneBased, kChannelCount); }

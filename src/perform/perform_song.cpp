@@ -83,14 +83,20 @@ void Perform(PerformContext* context) {
   }
   ComputeEndingSets(song, context->endingSets);
   ComputeContentTicks(context);
-  WriteConductorStart(context);
+  ChunkWriter conductor;
+  OpenPerformanceChunk(context, &conductor, 0);
+  WriteConductorStart(context, &conductor);
   WalkConductor(context);
   for (uint32_t t = 0; t < song->trackCount && context->status == kPerformDone; ++t) {
-    WriteTrackSetUp(context, t);
+    ChunkWriter writer;
+    OpenPerformanceChunk(context, &writer, t + 1);
+    WriteTrackSetUp(context, &writer, t);
     PerformTrack(context, t);
-    WriteTimedEvents(context, &context->events, t + 1);
+    WriteTimedEvents(context, &context->events, &writer, false);
+    ClosePerformanceChunk(&writer);
   }
-  WriteTimedEvents(context, &context->conductor, 0);
+  WriteTimedEvents(context, &context->conductor, &conductor, true);
+  ClosePerformanceChunk(&conductor);
 }
 
 }  // namespace
@@ -108,11 +114,12 @@ PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
   context.ticksPerSixtyFourth = ticksPerQuarter / 16;
   context.maxBytes = maxBytes;
   context.status = kPerformDone;
-  context.fileBytes = kMidiHeaderBytes;
-  for (uint32_t i = 0; i < file->trackCount; ++i) {
-    context.fileBytes += kChunkHeadBytes + uint64_t{file->tracks[i].length};
-  }
+  uint64_t headerBytes = kMidiHeaderBytes + kChunkHeadBytes * uint64_t{file->trackCount};
+  context.fileBytes = headerBytes;
+  for (uint32_t i = 0; i < file->trackCount; ++i) context.fileBytes += file->tracks[i].length;
   UpdateLiveLimit(&context);
+  // The chunks' blocks together, as the writers count them.
+  context.budget.limit = maxBytes > headerBytes ? maxBytes - headerBytes : 0;
   if (context.fileBytes > maxBytes) {
     context.status = kPerformTooLarge;
   } else {

@@ -1,5 +1,6 @@
 // The lists of timed events a performance gathers before it writes them.
 #include <cstdlib>
+#include <cstring>
 
 #include "perform/perform_internal.h"
 
@@ -71,7 +72,10 @@ void SortTimedList(TimedList* list) {
   while (passes < kMostPasses && (highest >> (kKindShift + passes * kDigitBits)) != 0) ++passes;
   if (passes == 0) return;
   static_assert(kMostPasses <= 4, "digit tables");
-  uint32_t starts[4][kDigits] = {};
+  // Only the tables of the passes taken are cleared: a short list of a
+  // short song would otherwise spend more on the tables than on its events.
+  uint32_t starts[4][kDigits];
+  memset(starts, 0, passes * sizeof starts[0]);
   for (uint32_t i = 0; i < list->count; ++i) {
     uint64_t key = list->items[i] >> kKindShift;
     for (uint32_t p = 0; p < passes; ++p) ++starts[p][(key >> (p * kDigitBits)) & (kDigits - 1)];

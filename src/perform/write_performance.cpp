@@ -2,6 +2,7 @@
 // each chunk, then its timed events in tick order, then its end of track.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "perform/perform_internal.h"
 #include "midi/chunk_writer.h"
@@ -33,15 +34,15 @@ const char* MarkerText(const FileStruct* song, uint32_t measure) {
   return marker != nullptr ? marker->text : nullptr;
 }
 
-// Counts the appended event's bytes against the limit; false (with the
-// status set) when the append failed or the file has grown past it.
-bool Appended(PerformContext* context, MidiTrackChunk* chunk, uint32_t lengthBefore, int ok) {
+// Counts the written event's bytes against the limit; false (with the
+// status set) when the write failed or the file has grown past the limit.
+bool Written(PerformContext* context, const ChunkWriter* writer, uint32_t lengthBefore, int ok) {
   if (context->status != kPerformDone) return false;
   if (!ok) {
-    context->status = kPerformOutOfMemory;
+    context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
     return false;
   }
-  context->fileBytes += chunk->length - lengthBefore;
+  context->fileBytes += writer->length - lengthBefore;
   if (context->fileBytes > context->maxBytes) {
     context->status = kPerformTooLarge;
     return false;
@@ -49,16 +50,21 @@ bool Appended(PerformContext* context, MidiTrackChunk* chunk, uint32_t lengthBef
   return true;
 }
 
-bool Control(PerformContext* context, MidiTrackChunk* chunk, uint8_t channel, uint8_t controller,
-             uint8_t value) {
-  uint32_t before = chunk->length;
-  return Appended(context, chunk, before,
-                  AddEventController(chunk, channel, static_cast<MidiController>(controller), value));
+bool WriteText(PerformContext* context, ChunkWriter* writer, uint8_t type, const char* text) {
+  text = TextOrEmpty(text);
+  uint32_t before = writer->length;
+  return Written(context, writer, before, WriteTextMetaEvent(writer, type, text, strlen(text)));
 }
 
-bool Program(PerformContext* context, MidiTrackChunk* chunk, uint8_t channel, uint8_t program) {
-  uint32_t before = chunk->length;
-  return Appended(context, chunk, before, AddEventProgramChange(chunk, channel, program));
+bool Control(PerformContext* context, ChunkWriter* writer, uint8_t channel, uint8_t controller,
+             uint8_t value) {
+  uint32_t before = writer->length;
+  return Written(context, writer, before, WriteController(writer, channel, controller, value));
+}
+
+bool Program(PerformContext* context, ChunkWriter* writer, uint8_t channel, uint8_t program) {
+  uint32_t before = writer->length;
+  return Written(context, writer, before, WriteProgramChange(writer, channel, program));
 }
 
 // The track's channels: main first, then effects when separate; kNoChannel
@@ -72,83 +78,82 @@ void TrackChannels(const Track* track, uint8_t channels[2]) {
   }
 }
 
-bool WriteEvent(PerformContext* context, MidiTrackChunk* chunk, uint64_t event) {
-  uint32_t before = chunk->length;
+// A track's timed event as its channel event; 1 for a kind that writes
+// nothing.
+int WriteTrackEvent(ChunkWriter* writer, uint64_t event) {
   uint32_t data = TimedData(event);
-  uint8_t channel = DataChannel(data);
-  int ok = 0;
+  uint8_t data1 = DataByte1(data);
+  uint8_t data2 = DataByte2(data);
+  uint8_t status = 0;
   switch (TimedKindOf(event)) {
     case kTimedNoteOff:
-      ok = AddEventNoteOff(chunk, channel, DataByte1(data), kNoteOffVelocityByte);
+      status = kStatusNoteOff;
+      data2 = kNoteOffVelocityByte;
       break;
     case kTimedNoteOn:
-      ok = AddEventNoteOn(chunk, channel, DataByte1(data), DataByte2(data));
+      status = kStatusNoteOn;
       break;
     case kTimedWheel:
     case kTimedWheelReturn:
-      ok = AddEventPitchWheel(chunk, channel,
-                              static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7));
+      status = kStatusPitchWheel;  // low seven bits first
       break;
     case kTimedProgram:
-      ok = AddEventProgramChange(chunk, channel, DataByte1(data));
+      status = kStatusProgramChange;
       break;
     case kTimedControl:
-      ok = AddEventController(chunk, channel, static_cast<MidiController>(DataByte1(data)),
-                              DataByte2(data));
+      status = kStatusController;
       break;
     default:
-      return true;
+      return 1;
   }
-  return Appended(context, chunk, before, ok);
+  return WriteChannelEvent(writer, static_cast<uint8_t>(status | DataChannel(data)), data1, data2);
 }
 
-bool WriteConductorEvent(PerformContext* context, MidiTrackChunk* chunk, uint64_t event) {
-  uint32_t before = chunk->length;
+int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint64_t event) {
   uint32_t data = TimedData(event);
-  int ok = 0;
   switch (TimedKindOf(event)) {
     case kTimedTimeSignature: {
       uint8_t denominator = EffectiveDenominator(static_cast<uint8_t>(data));
       uint8_t power = 0;
       for (uint8_t d = denominator; (d & 1) == 0; d = static_cast<uint8_t>(d >> 1)) ++power;
-      ok = AddMetaEventTimeSignature(chunk, static_cast<uint8_t>(data >> 8), power,
-                                     static_cast<uint8_t>(96 / denominator), 8);
-      break;
+      return WriteTimeSignature(writer, static_cast<uint8_t>(data >> 8), power,
+                                static_cast<uint8_t>(96 / denominator), 8);
     }
-    case kTimedMarker:
-      ok = AddMetaEventMarker(chunk, TextOrEmpty(MarkerText(context->song, data)));
-      break;
+    case kTimedMarker: {
+      const char* text = TextOrEmpty(MarkerText(context->song, data));
+      return WriteTextMetaEvent(writer, kMetaMarker, text, strlen(text));
+    }
     case kTimedTempo:
-      ok = AddMetaEventSetTempo(chunk, data);
-      break;
+      return WriteSetTempo(writer, data);
     default:
-      return true;
+      return 1;
   }
-  return Appended(context, chunk, before, ok);
 }
 
 }  // namespace
 
-void WriteConductorStart(PerformContext* context) {
-  MidiTrackChunk* chunk = &context->file->tracks[0];
+void OpenPerformanceChunk(PerformContext* context, ChunkWriter* writer, uint32_t index) {
+  OpenChunkWriter(writer, &context->file->tracks[index], true, &context->budget);
+}
+
+void ClosePerformanceChunk(ChunkWriter* writer) {
+  TrimChunkWriter(writer);
+  CloseChunkWriter(writer);
+}
+
+void WriteConductorStart(PerformContext* context, ChunkWriter* writer) {
   uint32_t tempo = static_cast<uint32_t>(context->song->tempo);
   uint32_t microseconds = kDefaultTempoMicroseconds;
   if (tempo != 0) microseconds = std::min(TempoToMicroseconds(tempo), kSlowestTempo);
-  uint32_t before = chunk->length;
-  if (!Appended(context, chunk, before, AddMetaEventSetTempo(chunk, microseconds))) return;
-  before = chunk->length;
-  Appended(context, chunk, before,
-           AddMetaEventTrackName(chunk, TextOrEmpty(context->song->info.title)));
+  uint32_t before = writer->length;
+  if (!Written(context, writer, before, WriteSetTempo(writer, microseconds))) return;
+  WriteText(context, writer, kMetaTrackName, context->song->info.title);
   UpdateLiveLimit(context);
 }
 
-void WriteTrackSetUp(PerformContext* context, uint32_t index) {
+void WriteTrackSetUp(PerformContext* context, ChunkWriter* writer, uint32_t index) {
   const Track* track = &context->song->tracks[index];
-  MidiTrackChunk* chunk = &context->file->tracks[index + 1];
-  uint32_t before = chunk->length;
-  if (!Appended(context, chunk, before, AddMetaEventTrackName(chunk, TextOrEmpty(track->name)))) {
-    return;
-  }
+  if (!WriteText(context, writer, kMetaTrackName, track->name)) return;
   uint8_t channels[2];
   TrackChannels(track, channels);
   const MidiChannel* entry = TrackChannelEntry(context->song, track);
@@ -164,13 +169,13 @@ void WriteTrackSetUp(PerformContext* context, uint32_t index) {
     };
     for (uint8_t channel : channels) {
       if (channel != kNoChannel && program < kProgramLimit &&
-          !Program(context, chunk, channel, program)) {
+          !Program(context, writer, channel, program)) {
         return;
       }
     }
     for (const auto& setting : settings) {
       for (uint8_t channel : channels) {
-        if (channel != kNoChannel && !Control(context, chunk, channel, setting[0], setting[1])) {
+        if (channel != kNoChannel && !Control(context, writer, channel, setting[0], setting[1])) {
           return;
         }
       }
@@ -178,28 +183,31 @@ void WriteTrackSetUp(PerformContext* context, uint32_t index) {
   }
   for (uint8_t channel : channels) {
     if (channel == kNoChannel) continue;
-    if (!Control(context, chunk, channel, kRpnHigh, 0) ||
-        !Control(context, chunk, channel, kRpnLow, 0) ||
-        !Control(context, chunk, channel, kDataEntryHigh, kBendRangeSemitones) ||
-        !Control(context, chunk, channel, kDataEntryLow, 0)) {
+    if (!Control(context, writer, channel, kRpnHigh, 0) ||
+        !Control(context, writer, channel, kRpnLow, 0) ||
+        !Control(context, writer, channel, kDataEntryHigh, kBendRangeSemitones) ||
+        !Control(context, writer, channel, kDataEntryLow, 0)) {
       return;
     }
   }
   UpdateLiveLimit(context);
 }
 
-void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) {
+void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* writer,
+                      bool conductor) {
   if (context->status != kPerformDone) return;
-  MidiTrackChunk* chunk = &context->file->tracks[index];
   SortTimedList(list);
   uint16_t wheel[16];
   for (uint16_t& value : wheel) value = kWheelCentre;
   uint64_t last = 0;
+  // The chunk may grow to this length before the file passes maxBytes.
+  uint32_t lengthBefore = writer->length;
+  uint64_t lengthLimit = lengthBefore + (context->maxBytes - context->fileBytes);
   for (uint32_t i = 0; i < list->count; ++i) {
     uint64_t event = list->items[i];
     uint8_t kind = TimedKindOf(event);
     if (kind == kTimedNone) continue;
-    if (index != 0 && (kind == kTimedWheel || kind == kTimedWheelReturn)) {
+    if (!conductor && (kind == kTimedWheel || kind == kTimedWheelReturn)) {
       // Notes that share the effects channel may ask for the value it holds.
       uint32_t data = TimedData(event);
       uint16_t value = static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7);
@@ -213,13 +221,20 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
       context->status = kPerformTooLarge;
       return;
     }
-    chunk->pendingDelta = static_cast<uint32_t>(delta);
+    writer->pendingDelta = static_cast<uint32_t>(delta);
     last = TimedTick(event);
-    bool ok = index == 0 ? WriteConductorEvent(context, chunk, event)
-                         : WriteEvent(context, chunk, event);
-    if (!ok) return;
-    if (index != 0 && kind == kTimedNoteOn) ++context->counts.noteOns;
+    int ok = conductor ? WriteConductorEvent(context, writer, event) : WriteTrackEvent(writer, event);
+    if (!ok) {
+      context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
+      return;
+    }
+    if (writer->length > lengthLimit) {
+      context->status = kPerformTooLarge;
+      return;
+    }
+    if (!conductor && kind == kTimedNoteOn) ++context->counts.noteOns;
   }
+  context->fileBytes += writer->length - lengthBefore;
   context->liveEvents -= list->live;
   list->count = list->live = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
@@ -227,11 +242,11 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, uint32_t index) 
     context->status = kPerformTooLarge;
     return;
   }
-  chunk->pendingDelta = static_cast<uint32_t>(delta);
-  uint32_t before = chunk->length;
+  writer->pendingDelta = static_cast<uint32_t>(delta);
   // The end of track at the pending delta, so the chunk lasts to the end of
   // the last measure played.
-  Appended(context, chunk, before, AddTextMetaEvent(chunk, kMetaEndOfTrack, "", 0));
+  uint32_t before = writer->length;
+  Written(context, writer, before, WriteTextMetaEvent(writer, kMetaEndOfTrack, "", 0));
   UpdateLiveLimit(context);
 }
 
