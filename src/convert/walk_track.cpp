@@ -17,7 +17,7 @@ constexpr NoteOffs kNoNoteOffs = {};
 // are lost, and the offs are still kept.
 inline void StartBeat(const NotePlan& plan, const Beat* beat, const NoteOffs& ending,
                       NoteOffs* offs, ChunkWriter* writer) {
-  NoteEventRun run;
+  NoteEventRun run{};  // set by OpenNoteEventRun; zeroed so no path reads it unset
   bool open = OpenNoteEventRun(writer, 2 * kSlotCount, &run);
   if (open) {
     for (uint32_t i = 0; i < ending.count; ++i) {
@@ -36,7 +36,7 @@ inline void StartBeat(const NotePlan& plan, const Beat* beat, const NoteOffs& en
 
 void EndBeat(const NotePlan& plan, const NoteOffs& offs, ChunkWriter* writer) {
   if (offs.count == 0) return;
-  NoteEventRun run;
+  NoteEventRun run{};  // set by OpenNoteEventRun; zeroed so no path reads it unset
   if (!OpenNoteEventRun(writer, kSlotCount, &run)) return;
   for (uint32_t i = 0; i < offs.count; ++i) {
     PutNoteEvent(&run, plan.offStatus, offs.keys[i], kNoteOffVelocity);
