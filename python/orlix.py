@@ -1,4 +1,4 @@
-"""Guitar Pro 4 song files to Standard MIDI Files, through liborlix.
+"""Guitar Pro 3, 4 and 5 song files to Standard MIDI Files, through liborlix.
 
     import orlix
     with orlix.open("song.gp4") as song:    # a path, or the bytes of a song file

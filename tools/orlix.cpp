@@ -34,8 +34,8 @@ const char kUsage[] =
     "       orlix --help | --version\n";
 
 const char kHelp[] =
-    "Converts Guitar Pro 4 song files into Standard MIDI Files and shows what\n"
-    "a song file holds. A SONG of - is read from standard input.\n"
+    "Converts Guitar Pro 3, 4 and 5 song files into Standard MIDI Files and\n"
+    "shows what a song file holds. A SONG of - is read from standard input.\n"
     "\n"
     "Commands:\n"
     "  convert SONG...       write each song as a MIDI file (format 1, 480 ticks\n"
