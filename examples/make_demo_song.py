@@ -82,7 +82,7 @@ def song_block(tempo, key, programs, measure_count, track_count):
 
 
 def measure_header(numerator=None, denominator=None, begin_repeat=False,
-                   end_repeat=None, marker=None, double_bar=False):
+                   end_repeat=None, marker=None, double_bar=False, ending=None):
     flags = 0
     body = b""
     if numerator is not None:
@@ -96,6 +96,9 @@ def measure_header(numerator=None, denominator=None, begin_repeat=False,
     if end_repeat is not None:  # how many times the section is played again
         flags |= 0x08
         body += u8(end_repeat)
+    if ending is not None:  # the alternate ending's number
+        flags |= 0x10
+        body += u8(ending)
     if marker is not None:
         text, rgb = marker
         flags |= 0x20

@@ -75,6 +75,11 @@ class Module(unittest.TestCase):
             self.assertEqual(from_bytes.repeats, [{"firstMeasure": 2, "lastMeasure": 3,
                                                    "repeatCount": 1}])
             self.assertEqual([t["name"] for t in from_bytes.tracks], ["Guitar", "Bass"])
+            self.assertEqual((from_bytes.tripletFeels, from_bytes.endings,
+                              from_bytes.directions),
+                             ([{"measure": 1, "tripletFeel": "eighths"}], [], []))
+            self.assertEqual([(t["bank"], t["secondVoiceNotes"]) for t in from_bytes.tracks],
+                             [(0, 0), (0, 0)])
             self.assertEqual(from_bytes.tracks[1]["tuningMidi"], [43, 38, 33, 28])
             # The fields are the keys of info(), under the same names.
             for key, value in from_bytes.info().items():

@@ -456,12 +456,24 @@ class Info(Workspace):
                                             "repeatCount": 1}])
         self.assertEqual([m["text"] for m in info["markers"]],
                          ["Intro", "Verse", "Bridge", "Outro"])
+        self.assertEqual((info["tripletFeels"], info["endings"], info["directions"]),
+                         ([{"measure": 1, "tripletFeel": "eighths"}], [], []))
         guitar, bass = info["tracks"]
+        self.assertEqual((guitar["bank"], guitar["secondVoiceNotes"]), (0, 0))
         self.assertEqual(guitar["tuning"], ["E4", "B3", "G3", "D3", "A2", "E2"])
         self.assertEqual(guitar["tuningMidi"], [64, 59, 55, 50, 45, 40])
         self.assertEqual((guitar["channel"], guitar["effectsChannel"], guitar["program"]),
                          (1, 2, 25))
         self.assertEqual(bass["name"], "Bass")
+
+    def test_endings_are_the_sets_the_ending_numbers_stand_for(self):
+        path = self.write("endings.gp4", small_song(
+            measures=[song.measure_header(4, 4, ending=3), song.measure_header(ending=4)],
+            tracks=[song.track("T", SIX_STRINGS, 1, 1, 2)], cells=song.cell([]) * 2))
+        self.assertEqual(self.describe(path)["endings"], [{"measure": 1, "endings": [1, 2, 3]},
+                                                          {"measure": 2, "endings": [4]}])
+        code, text, _ = run("info", path)
+        self.assertIn("endings:\n  measure: 1, endings: 1 2 3\n  measure: 2, endings: 4\n", text)
 
     def test_notes_are_those_the_midi_plays(self):
         # One measure of 2/4 played twice; track 1 on channel 17 (outside

@@ -140,7 +140,87 @@ void DescribeMarkers(JsonText* json, const FileStruct& song) {
   JsonEndArray(json);
 }
 
-void DescribeTrack(JsonText* json, const FileStruct& song, uint32_t t, unsigned long long notes) {
+// The extras, read through the handle so every format answers alike.
+void DescribeDirections(JsonText* json, const ORLIX_Song* handle) {
+  static const char* const kNames[ORLIX_DIRECTION_COUNT] = {
+      "coda", "double coda", "segno", "segno segno", "fine", "da capo", "da capo al coda",
+      "da capo al double coda", "da capo al fine", "dal segno", "dal segno al coda",
+      "dal segno al double coda", "dal segno al fine", "dal segno segno",
+      "dal segno segno al coda", "dal segno segno al double coda", "dal segno segno al fine",
+      "da coda", "da double coda"};
+  JsonKey(json, "directions");
+  JsonBeginArray(json);
+  for (int sign = 0; sign < ORLIX_DIRECTION_COUNT; ++sign) {
+    int measure = ORLIX_GetDirection(handle, sign);
+    if (measure == 0) continue;
+    JsonBeginObject(json);
+    JsonKey(json, "name");
+    JsonAsciiText(json, kNames[sign]);
+    JsonKey(json, "measure");
+    JsonInteger(json, measure);
+    JsonEndObject(json);
+  }
+  JsonEndArray(json);
+}
+
+// Like the time signatures: the first measure's value, then each change.
+void DescribeTripletFeels(JsonText* json, const ORLIX_Song* handle, const FileStruct& song) {
+  static const char* const kNames[3] = {"none", "eighths", "sixteenths"};
+  JsonKey(json, "tripletFeels");
+  JsonBeginArray(json);
+  int previous = -1;
+  for (uint32_t m = 0; m < song.measureCount; ++m) {
+    int feel = ORLIX_GetMeasureTripletFeel(handle, m);
+    if (feel == previous) continue;
+    previous = feel;
+    JsonBeginObject(json);
+    JsonKey(json, "measure");
+    JsonInteger(json, m + 1LL);
+    JsonKey(json, "tripletFeel");
+    if (feel >= 0 && feel < 3) {
+      JsonAsciiText(json, kNames[feel]);
+    } else {
+      JsonInteger(json, feel);
+    }
+    JsonEndObject(json);
+  }
+  JsonEndArray(json);
+}
+
+void DescribeEndings(JsonText* json, const ORLIX_Song* handle, const FileStruct& song) {
+  JsonKey(json, "endings");
+  JsonBeginArray(json);
+  for (uint32_t m = 0; m < song.measureCount; ++m) {
+    unsigned set = ORLIX_GetMeasureEndings(handle, m);
+    if (set == 0) continue;
+    JsonBeginObject(json);
+    JsonKey(json, "measure");
+    JsonInteger(json, m + 1LL);
+    JsonKey(json, "endings");
+    JsonBeginArray(json);
+    for (unsigned k = 0; k < 32; ++k) {
+      if (set & (1u << k)) JsonInteger(json, k + 1LL);
+    }
+    JsonEndArray(json);
+    JsonEndObject(json);
+  }
+  JsonEndArray(json);
+}
+
+unsigned long long SecondVoiceNotes(const ORLIX_Song* handle, const FileStruct& song, uint32_t t) {
+  unsigned long long notes = 0;
+  for (uint32_t m = 0; m < song.measureCount; ++m) {
+    const TrackMeasure* cell = ORLIX_GetSecondVoice(handle, m, t);
+    if (!cell) continue;
+    for (uint32_t b = 0; b < cell->beatCount; ++b) {
+      for (unsigned bits = cell->beats[b].strings & 0x7Fu; bits; bits &= bits - 1) ++notes;
+    }
+  }
+  return notes;
+}
+
+void DescribeTrack(JsonText* json, const ORLIX_Song* handle, const FileStruct& song, uint32_t t,
+                   unsigned long long notes) {
   const Track& track = song.tracks[t];
   JsonBeginObject(json);
   JsonKey(json, "number");
@@ -177,8 +257,12 @@ void DescribeTrack(JsonText* json, const FileStruct& song, uint32_t t, unsigned 
   JsonInteger(json, track.fretCount);
   JsonKey(json, "capo");
   JsonInteger(json, track.capoHeight);
+  JsonKey(json, "bank");
+  JsonInteger(json, ORLIX_GetTrackBank(handle, t));
   JsonKey(json, "notes");
   JsonInteger(json, static_cast<long long>(notes));
+  JsonKey(json, "secondVoiceNotes");
+  JsonInteger(json, static_cast<long long>(SecondVoiceNotes(handle, song, t)));
   JsonEndObject(json);
 }
 
@@ -204,9 +288,12 @@ void Describe(JsonText* json, const ORLIX_Song* handle, const FileStruct& song,
   DescribeTimeSignatures(json, song);
   DescribeRepeats(json, song);
   DescribeMarkers(json, song);
+  DescribeTripletFeels(json, handle, song);
+  DescribeEndings(json, handle, song);
+  DescribeDirections(json, handle);
   JsonKey(json, "tracks");
   JsonBeginArray(json);
-  for (uint32_t t = 0; t < song.trackCount; ++t) DescribeTrack(json, song, t, notes[t + 1]);
+  for (uint32_t t = 0; t < song.trackCount; ++t) DescribeTrack(json, handle, song, t, notes[t + 1]);
   JsonEndArray(json);
   JsonEndObject(json);
 }
