@@ -68,10 +68,12 @@ inline PerformedFile ReadPerformance(const uint8_t* data, size_t size) {
       uint8_t status = *p;
       if (status & 0x80) ++p; else status = running;
       if (status == 0xFF) {
-        uint8_t type = p[0];
-        uint32_t textLength = p[1];
-        const uint8_t* body = p + 2;
-        p += 2 + textLength;
+        uint8_t type = *p++;
+        uint32_t textLength = 0;  // a variable-length quantity, as the delta
+        do textLength = textLength << 7 | (*p & 0x7F);
+        while (*p++ & 0x80);
+        const uint8_t* body = p;
+        p += textLength;
         running = 0;
         if (type == 0x2F) {
           chunk.end = tick;
