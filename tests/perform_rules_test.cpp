@@ -11,6 +11,7 @@
 
 #include "orlix/tolvenar.h"
 #include "perform/perform.h"
+#include "song/song_extras.h"
 #include "support/performed_notes.h"
 #include "support/song_file.h"
 
@@ -236,7 +237,7 @@ TEST(PerformRules, EndingNumbersBecomeSetsOfPasses) {
     FileStruct song = {};
     ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
     std::vector<uint32_t> sets(song.measureCount);
-    ComputeEndingSets(&song, sets.data());
+    EndingSetsFromNumbers(&song, sets.data());
     EXPECT_EQ(c.sets, sets);
     FreeFileStruct(&song);
   }

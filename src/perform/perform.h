@@ -39,14 +39,6 @@ PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
 PerformStatus PerformSongToBuffer(const FileStruct* song, uint32_t ticksPerQuarter,
                                   uint64_t maxBytes, uint8_t** buffer, size_t* size);
 
-// Bit k - 1 of sets[m] is set when measure m plays on pass k of its repeat;
-// 0 when the measure has no alternate ending and plays on every pass. A
-// version 4 ending byte n stands for the endings 1..n that no earlier
-// measure after the same begin-repeat (or the song's start) has taken, or
-// for ending n alone when all of them are taken. sets holds measureCount
-// entries.
-void ComputeEndingSets(const FileStruct* song, uint32_t* sets);
-
 }  // namespace Tolvenar
 
 #endif

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "perform/perform_internal.h"
+#include "song/song_extras.h"
 
 namespace Tolvenar {
 namespace {
@@ -81,7 +82,7 @@ void Perform(PerformContext* context) {
     context->status = kPerformOutOfMemory;
     return;
   }
-  ComputeEndingSets(song, context->endingSets);
+  EndingSetsFromNumbers(song, context->endingSets);
   ComputeContentTicks(context);
   ChunkWriter conductor;
   OpenPerformanceChunk(context, &conductor, 0);
