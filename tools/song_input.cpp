@@ -6,16 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-int ReadToEnd(int fd, size_t sizeHint, std::vector<unsigned char>* bytes, std::string* message) {
+int ReadToEnd(int fd, std::vector<unsigned char>* bytes, std::string* message) {
   bytes->clear();
-  bytes->resize(sizeHint + 1);
+  bytes->resize(1);
   size_t used = 0;
   for (;;) {
     if (used == bytes->size()) bytes->resize(bytes->size() < 65536 ? 65536 : 2 * bytes->size());
@@ -54,44 +52,22 @@ size_t PrintableSequence(const std::string& text, size_t i) {
   return length;
 }
 
-int ReadSongInput(const std::string& path, std::vector<unsigned char>* bytes,
-                  std::string* message) {
-  if (path == "-") return ReadToEnd(STDIN_FILENO, 0, bytes, message);
-  // Non-blocking, so that opening a FIFO does not wait for a writer; the
-  // type is checked on what was opened, not on the name.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *message = std::string("cannot open: ") + strerror(errno);
-    return 0;
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0) {
-    *message = std::string("cannot read: ") + strerror(errno);
-    close(fd);
-    return 0;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    *message = S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file";
-    close(fd);
-    return 0;
-  }
-  // The size is only a hint (the file may grow or shrink while read).
-  const off_t kLargestHint = 256 << 20;
-  size_t hint = static_cast<size_t>(info.st_size < kLargestHint ? info.st_size : kLargestHint);
-  int read = ReadToEnd(fd, hint, bytes, message);
-  close(fd);
-  return read;
-}
-
 }  // namespace
 
 ORLIX_Song* OpenSongInput(const std::string& path, std::string* message) {
-  std::vector<unsigned char> bytes;
-  if (!ReadSongInput(path, &bytes, message)) return nullptr;
-  static const unsigned char kNothing = 0;  // memory for an empty input
   ORLIX_Error error;
-  const unsigned char* start = bytes.empty() ? &kNothing : bytes.data();
-  ORLIX_Song* song = ORLIX_OpenMemory(start, bytes.size(), &error);
+  ORLIX_Song* song;
+  if (path == "-") {
+    // Standard input may be a pipe: read it whole, then open it from memory.
+    std::vector<unsigned char> bytes;
+    if (!ReadToEnd(STDIN_FILENO, &bytes, message)) return nullptr;
+    static const unsigned char kNothing = 0;  // memory for an empty input
+    song = ORLIX_OpenMemory(bytes.empty() ? &kNothing : bytes.data(), bytes.size(), &error);
+  } else {
+    // The library refuses at once what is not a regular file (a FIFO would
+    // otherwise wait for a writer).
+    song = ORLIX_OpenFile(path.c_str(), &error);
+  }
   if (!song) *message = error.message;
   return song;
 }
