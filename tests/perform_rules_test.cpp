@@ -135,7 +135,7 @@ PerformedFile PerformBytes(const Bytes& bytes, uint32_t division = 480) {
   }
   uint8_t* buffer = nullptr;
   size_t size = 0;
-  if (PerformSongToBuffer(&song, division, uint64_t{1} << 30, &buffer, &size) != kPerformDone) {
+  if (PerformSongToBuffer(&song, nullptr, division, uint64_t{1} << 30, &buffer, &size) != kPerformDone) {
     out.problem = "not performed";
   } else {
     out = ReadPerformance(buffer, size);

@@ -72,7 +72,8 @@ TEST(PerformSong, EveryCorpusSongPerformsToSoundMidi) {
     for (uint32_t division : {480u, 16u, 4080u}) {
       uint8_t* buffer = nullptr;
       size_t size = 0;
-      ASSERT_EQ(kPerformDone, PerformSongToBuffer(&song, division, kNoLimit, &buffer, &size)) << path;
+      ASSERT_EQ(kPerformDone, PerformSongToBuffer(&song, nullptr, division, kNoLimit, &buffer, &size))
+          << path;
       ExpectSoundPerformance(buffer, size, path + " at " + std::to_string(division));
       DestroyMidiBuffer(buffer);
     }
@@ -99,7 +100,8 @@ TEST(PerformSong, EveryRefusedAllocationFailsCleanlyOrCostsNothing) {
   ASSERT_TRUE(rich.loaded);
   uint8_t* reference = nullptr;
   size_t referenceSize = 0;
-  ASSERT_EQ(kPerformDone, PerformSongToBuffer(&rich.song, 480, kNoLimit, &reference, &referenceSize));
+  ASSERT_EQ(kPerformDone,
+            PerformSongToBuffer(&rich.song, nullptr, 480, kNoLimit, &reference, &referenceSize));
   struct Outcome {
     PerformStatus status;
     uint8_t* buffer;
@@ -109,7 +111,7 @@ TEST(PerformSong, EveryRefusedAllocationFailsCleanlyOrCostsNothing) {
   long runs = SweepAllocationFailures(
       [&] {
         Outcome o = {kPerformDone, nullptr, 0};
-        o.status = PerformSongToBuffer(&rich.song, 480, kNoLimit, &o.buffer, &o.size);
+        o.status = PerformSongToBuffer(&rich.song, nullptr, 480, kNoLimit, &o.buffer, &o.size);
         return o;
       },
       [&](const Outcome& o, bool refused) {
@@ -140,13 +142,13 @@ TEST(PerformSong, StopsAtTheSizeLimit) {
   ASSERT_TRUE(rich.loaded);
   uint8_t* buffer = nullptr;
   size_t size = 0;
-  ASSERT_EQ(kPerformDone, PerformSongToBuffer(&rich.song, 480, kNoLimit, &buffer, &size));
+  ASSERT_EQ(kPerformDone, PerformSongToBuffer(&rich.song, nullptr, 480, kNoLimit, &buffer, &size));
   DestroyMidiBuffer(buffer);
   for (uint64_t limit : {uint64_t{size}, uint64_t{size} - 1, uint64_t{40}, uint64_t{0}}) {
     SCOPED_TRACE(limit);
     MidiFileStruct file;
     ASSERT_EQ(1, InitMidiFileStruct(&file, rich.song.trackCount + 1, 480));
-    PerformStatus status = PerformSong(&rich.song, &file, 480, limit);
+    PerformStatus status = PerformSong(&rich.song, nullptr, &file, 480, limit);
     uint64_t built = 14;
     for (uint32_t i = 0; i < file.trackCount; ++i) built += 8 + uint64_t{file.tracks[i].length};
     FreeMidiFileStruct(&file);
@@ -171,7 +173,7 @@ TEST(PerformSong, RefusesAWalkPastTheLongestSong) {
   ASSERT_EQ(1, LoadFileStruct(&song, in.get()));
   uint8_t* buffer = nullptr;
   size_t size = 0;
-  EXPECT_EQ(kPerformTooLarge, PerformSongToBuffer(&song, 480, kNoLimit, &buffer, &size));
+  EXPECT_EQ(kPerformTooLarge, PerformSongToBuffer(&song, nullptr, 480, kNoLimit, &buffer, &size));
   EXPECT_EQ(nullptr, buffer);
   FreeFileStruct(&song);
 }
@@ -182,12 +184,13 @@ TEST(PerformSong, RefusesBadArguments) {
   uint8_t* buffer = nullptr;
   size_t size = 0;
   for (uint32_t division : {0u, 8u, 24u, 4096u}) {
-    EXPECT_EQ(kPerformBadArgument, PerformSongToBuffer(&rich.song, division, kNoLimit, &buffer, &size));
+    EXPECT_EQ(kPerformBadArgument,
+              PerformSongToBuffer(&rich.song, nullptr, division, kNoLimit, &buffer, &size));
     EXPECT_EQ(nullptr, buffer);
   }
   MidiFileStruct file;
   ASSERT_EQ(1, InitMidiFileStruct(&file, rich.song.trackCount, 480));  // one chunk short
-  EXPECT_EQ(kPerformBadArgument, PerformSong(&rich.song, &file, 480, kNoLimit));
+  EXPECT_EQ(kPerformBadArgument, PerformSong(&rich.song, nullptr, &file, 480, kNoLimit));
   FreeMidiFileStruct(&file);
 }
 

@@ -1,5 +1,4 @@
-// How many ticks a beat lasts: note value, dot, tuplet and the song's
-// triplet feel.
+// How many ticks a beat lasts: note value, dot, tuplet and triplet feel.
 #include "convert/song_rules.h"
 
 namespace Tolvenar {
@@ -42,11 +41,14 @@ int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerS
   bool tuplet = (beat->flags & kBeatTuplet) != 0;
   if (dotted) length += length / 2;
   if (tuplet) length = ApplyTuplet(length, beat->tuplet);
-  if (tripletFeel == 1 && beat->duration == kSwungDuration && !dotted && !tuplet) {
-    if (position % 16 == 0) {
-      length += length / 2;  // the on-beat eighth of a swung pair
-    } else if (position % 8 == 0) {
-      length /= 2;  // the off-beat eighth
+  if (beat->duration == SwungDuration(tripletFeel) && !dotted && !tuplet) {
+    // A swung pair fills the time of two plain notes, the first taking three
+    // quarters of it; sixteenths swing as eighths do, at half the size.
+    uint32_t pair = 2 * PlainLength(beat);
+    if (position % pair == 0) {
+      length += length / 2;  // the on-beat note of a swung pair
+    } else if (position % (pair / 2) == 0) {
+      length /= 2;  // the off-beat note
     }
   }
   // At most 255 x 64 x 3 / 2 ticks, well inside int32.

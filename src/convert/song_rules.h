@@ -17,6 +17,22 @@ constexpr int8_t kLongestDuration = -2;  // whole note
 constexpr int8_t kShortestDuration = 4;  // sixty-fourth
 constexpr int8_t kSwungDuration = 1;     // the eighth that triplet feel swings
 
+// Triplet feel: 1 swings pairs of eighths, 2 pairs of sixteenths (version 5
+// stores it per measure); any other value swings nothing.
+constexpr uint8_t kSwingEighths = 1;
+constexpr uint8_t kSwingSixteenths = 2;
+
+// The song-wide byte of the records swings eighths when it is exactly 1.
+inline uint8_t SongTripletFeel(const FileStruct* song) {
+  return song->tripletFeel == kSwingEighths ? kSwingEighths : 0;
+}
+
+// The note value the feel swings, or a duration no beat has.
+inline int SwungDuration(uint8_t tripletFeel) {
+  if (tripletFeel == kSwingEighths) return kSwungDuration;
+  return tripletFeel == kSwingSixteenths ? kSwungDuration + 1 : INT32_MIN;
+}
+
 // A duration outside -2..4 has no note value: it is clamped into the range
 // for both lengths, so a beat never gets a negative or huge shift.
 constexpr int ClampDuration(int duration) {
@@ -46,7 +62,8 @@ inline uint32_t PlainLength(const Beat* beat) {
   return kPlainLengths.byDuration[static_cast<uint8_t>(beat->duration)];
 }
 
-// Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel.
+// Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel
+// (kSwingEighths, kSwingSixteenths or none).
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
                    uint8_t tripletFeel);
 // The same for a beat whose predecessors in the cell have plain lengths
@@ -59,7 +76,7 @@ inline int32_t BeatLengthAt(const Beat* beat, uint32_t plain, uint32_t position,
                             uint32_t ticksPerSixtyFourth, uint8_t tripletFeel) {
   // Most beats are neither dotted, tuplets nor swung eighths.
   bool shaped = (beat->flags & (kBeatDotted | kBeatTuplet)) != 0 ||
-                (tripletFeel == 1 && beat->duration == kSwungDuration);
+                beat->duration == SwungDuration(tripletFeel);
   if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, tripletFeel);
   // At most 255 x 64 ticks.
   return static_cast<int32_t>(ticksPerSixtyFourth * plain);

@@ -100,7 +100,7 @@ void WalkTrack(ClassicWalk* walk, uint32_t track, const TrackMeasure* cell, uint
   const Beat* beats = cell != nullptr ? cell->beats : nullptr;
   uint32_t beatCount = cell != nullptr ? cell->beatCount : 0;
   uint32_t perSixtyFourth = walk->ticksPerSixtyFourth;
-  uint8_t tripletFeel = walk->song->tripletFeel;
+  uint8_t tripletFeel = SongTripletFeel(walk->song);
   NoteOffs offs[2];
   NoteOffs* sounding = &offs[0];  // the last started beat's
   NoteOffs* starting = &offs[1];

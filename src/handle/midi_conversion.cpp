@@ -35,11 +35,13 @@ int ChooseOptions(const ORLIX_MidiOptions* given, ORLIX_MidiOptions* chosen, ORL
 }
 
 // The chosen playback's conversion; both end in the same four ways.
-Tolvenar::ConversionStatus Convert(const Tolvenar::FileStruct* song, const ORLIX_MidiOptions& chosen,
+Tolvenar::ConversionStatus Convert(const ORLIX_Song* handle, const ORLIX_MidiOptions& chosen,
                                    unsigned char** buffer, size_t* size) {
+  const Tolvenar::FileStruct* song = &handle->song;
   if (chosen.playback == ORLIX_PLAYBACK_CLASSIC)
     return Tolvenar::ConvertClassicToBuffer(song, chosen.ticksPerQuarter, chosen.maxBytes, buffer, size);
-  switch (Tolvenar::PerformSongToBuffer(song, chosen.ticksPerQuarter, chosen.maxBytes, buffer, size)) {
+  switch (Tolvenar::PerformSongToBuffer(song, &handle->extras, chosen.ticksPerQuarter, chosen.maxBytes,
+                                        buffer, size)) {
     case Tolvenar::kPerformDone:
       return Tolvenar::kConversionDone;
     case Tolvenar::kPerformOutOfMemory:
@@ -62,7 +64,7 @@ extern "C" int ORLIX_ToMidi(const ORLIX_Song* song, const ORLIX_MidiOptions* opt
     return ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "no %s given", !song ? "song" : "buffer or size");
   ORLIX_MidiOptions chosen;
   if (!ChooseOptions(options, &chosen, error)) return 0;
-  switch (Convert(&song->song, chosen, buffer, size)) {
+  switch (Convert(song, chosen, buffer, size)) {
     case Tolvenar::kConversionDone:
       ReportSuccess(error);
       return 1;

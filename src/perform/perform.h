@@ -12,6 +12,8 @@
 
 namespace Tolvenar {
 
+struct SongExtras;
+
 enum PerformStatus { kPerformDone, kPerformOutOfMemory, kPerformTooLarge, kPerformBadArgument };
 
 // What a performance wrote, for hosts that report it.
@@ -25,19 +27,21 @@ struct PerformCounts {
 // Fills chunks 0 .. trackCount of a file set up by InitMidiFileStruct with
 // trackCount + 1 chunks and the division ticksPerQuarter (a multiple of 16
 // from 16 to 4080). Stops with kPerformTooLarge as soon as the serialised
-// file would pass maxBytes. The song is only read. On failure the chunks
+// file would pass maxBytes. The song and its extras are only read; null
+// extras play the records alone, as a version 4 song. On failure the chunks
 // hold part of the events; the caller releases the file either way.
-PerformStatus PerformSong(const FileStruct* song, MidiFileStruct* file, uint32_t ticksPerQuarter,
-                          uint64_t maxBytes);
+PerformStatus PerformSong(const FileStruct* song, const SongExtras* extras, MidiFileStruct* file,
+                          uint32_t ticksPerQuarter, uint64_t maxBytes);
 // The same, also counting what was written (counts may be null).
-PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
-                                 uint32_t ticksPerQuarter, uint64_t maxBytes,
+PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extras,
+                                 MidiFileStruct* file, uint32_t ticksPerQuarter, uint64_t maxBytes,
                                  PerformCounts* counts);
 
 // The performance serialised into one new buffer, released with
 // DestroyMidiBuffer; on failure *buffer is null and *size 0.
-PerformStatus PerformSongToBuffer(const FileStruct* song, uint32_t ticksPerQuarter,
-                                  uint64_t maxBytes, uint8_t** buffer, size_t* size);
+PerformStatus PerformSongToBuffer(const FileStruct* song, const SongExtras* extras,
+                                  uint32_t ticksPerQuarter, uint64_t maxBytes, uint8_t** buffer,
+                                  size_t* size);
 
 }  // namespace Tolvenar
 

@@ -12,6 +12,7 @@
 #include "midi/chunk_writer.h"
 #include "orlix/tolvenar.h"
 #include "perform/perform.h"
+#include "song/song_extras.h"
 
 namespace Tolvenar {
 
@@ -81,6 +82,7 @@ void SortTimedList(TimedList* list);
 
 struct PerformContext {
   const FileStruct* song;
+  const SongExtras* extras;  // null: the records alone, as a version 4 song
   MidiFileStruct* file;
   uint32_t ticksPerQuarter;
   uint32_t ticksPerSixtyFourth;
@@ -98,6 +100,15 @@ struct PerformContext {
   PerformCounts counts;
   PerformStatus status;      // the first failure, or kPerformDone
 };
+
+// The triplet feel of a measure (kSwingEighths, kSwingSixteenths or none).
+inline uint8_t MeasureTripletFeel(const PerformContext* context, uint32_t measure) {
+  const SongExtras* extras = context->extras;
+  if (extras != nullptr && extras->measureTripletFeel != nullptr) {
+    return extras->measureTripletFeel[measure];
+  }
+  return SongTripletFeel(context->song);
+}
 
 // AddTimed when the list must grow or a limit is reached.
 uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "perform/perform_internal.h"
-#include "song/song_extras.h"
 
 namespace Tolvenar {
 namespace {
@@ -18,6 +17,7 @@ void ComputeContentTicks(PerformContext* context) {
   const FileStruct* song = context->song;
   for (uint32_t m = 0; m < song->measureCount; ++m) {
     uint32_t longest = 0;
+    uint8_t tripletFeel = MeasureTripletFeel(context, m);
     for (uint32_t t = 0; t < song->trackCount; ++t) {
       const TrackMeasure* cell = MeasureCell(song, m, t);
       if (cell == nullptr) continue;
@@ -27,7 +27,7 @@ void ComputeContentTicks(PerformContext* context) {
         const Beat* beat = &cell->beats[b];
         uint32_t plain = PlainLength(beat);
         int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                      song->tripletFeel);
+                                      tripletFeel);
         position += plain;
         if (length > 0) ticks += static_cast<uint32_t>(length);
       }
@@ -82,7 +82,13 @@ void Perform(PerformContext* context) {
     context->status = kPerformOutOfMemory;
     return;
   }
-  EndingSetsFromNumbers(song, context->endingSets);
+  const SongExtras* extras = context->extras;
+  if (extras != nullptr && extras->measureEndings != nullptr) {
+    // The exact sets a version 5 song stores (the numbers' sets otherwise).
+    memcpy(context->endingSets, extras->measureEndings, size_t{song->measureCount} * sizeof(uint32_t));
+  } else {
+    EndingSetsFromNumbers(song, context->endingSets);
+  }
   ComputeContentTicks(context);
   ChunkWriter conductor;
   OpenPerformanceChunk(context, &conductor, 0);
@@ -102,14 +108,15 @@ void Perform(PerformContext* context) {
 
 }  // namespace
 
-PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
-                                 uint32_t ticksPerQuarter, uint64_t maxBytes,
+PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extras,
+                                 MidiFileStruct* file, uint32_t ticksPerQuarter, uint64_t maxBytes,
                                  PerformCounts* counts) {
   if (counts != nullptr) memset(counts, 0, sizeof *counts);
   if (!ValidArguments(song, file, ticksPerQuarter)) return kPerformBadArgument;
   PerformContext context;
   memset(&context, 0, sizeof context);
   context.song = song;
+  context.extras = extras;
   context.file = file;
   context.ticksPerQuarter = ticksPerQuarter;
   context.ticksPerSixtyFourth = ticksPerQuarter / 16;
@@ -135,13 +142,14 @@ PerformStatus PerformSongCounted(const FileStruct* song, MidiFileStruct* file,
   return context.status;
 }
 
-PerformStatus PerformSong(const FileStruct* song, MidiFileStruct* file, uint32_t ticksPerQuarter,
-                          uint64_t maxBytes) {
-  return PerformSongCounted(song, file, ticksPerQuarter, maxBytes, nullptr);
+PerformStatus PerformSong(const FileStruct* song, const SongExtras* extras, MidiFileStruct* file,
+                          uint32_t ticksPerQuarter, uint64_t maxBytes) {
+  return PerformSongCounted(song, extras, file, ticksPerQuarter, maxBytes, nullptr);
 }
 
-PerformStatus PerformSongToBuffer(const FileStruct* song, uint32_t ticksPerQuarter,
-                                  uint64_t maxBytes, uint8_t** buffer, size_t* size) {
+PerformStatus PerformSongToBuffer(const FileStruct* song, const SongExtras* extras,
+                                  uint32_t ticksPerQuarter, uint64_t maxBytes, uint8_t** buffer,
+                                  size_t* size) {
   if (buffer == nullptr || size == nullptr) return kPerformBadArgument;
   *buffer = nullptr;
   *size = 0;
@@ -150,7 +158,7 @@ PerformStatus PerformSongToBuffer(const FileStruct* song, uint32_t ticksPerQuart
   if (!InitMidiFileStruct(&file, song->trackCount + 1, ticksPerQuarter)) {
     return kPerformOutOfMemory;
   }
-  PerformStatus status = PerformSong(song, &file, ticksPerQuarter, maxBytes);
+  PerformStatus status = PerformSong(song, extras, &file, ticksPerQuarter, maxBytes);
   if (status == kPerformDone) {
     Byte* bytes = nullptr;
     uint32_t length = CreateMidiBuffer(&file, &bytes);

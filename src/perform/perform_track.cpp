@@ -485,13 +485,14 @@ void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, u
 void PlayVoice(TrackWalk* walk, uint32_t voice, const TrackMeasure* cell, const MeasureWalk& at) {
   if (cell == nullptr) return;
   PerformContext* context = walk->context;
+  uint8_t tripletFeel = MeasureTripletFeel(context, at.measure);
   uint64_t tick = at.start;
   uint32_t position = 0;
   for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
     const Beat* beat = &cell->beats[b];
     uint32_t plain = PlainLength(beat);
     int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                  context->song->tripletFeel);
+                                  tripletFeel);
     position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
     PlayBeat(walk, &walk->voices[voice], beat, tick, ticks, at.length);

@@ -20,7 +20,8 @@ int NewSongExtras(SongReader* in, uint32_t measureCount, uint32_t trackCount) {
 }
 
 void KeepExtrasOfRecords(SongExtras* extras, const FileStruct* song) {
-  uint8_t feel = song->tripletFeel ? kTripletFeelEighths : kTripletFeelNone;
+  // The conversions swing eighths for a song-wide byte of exactly 1.
+  uint8_t feel = song->tripletFeel == kTripletFeelEighths ? kTripletFeelEighths : kTripletFeelNone;
   memset(extras->measureTripletFeel, feel, song->measureCount);
   EndingSetsFromNumbers(song, extras->measureEndings);
 }

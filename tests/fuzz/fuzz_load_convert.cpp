@@ -62,6 +62,7 @@ std::vector<uint8_t> ConvertAndCheck(FileStruct* song) {
 }
 
 void PerformAndCheck(const FileStruct* song);
+void CheckPerformance(const uint8_t* buffer, size_t size);
 
 // The handle of the same bytes: opens exactly when the classic load did
 // (or over the headers only handles read: version 3, the variant of
@@ -97,7 +98,16 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
   } else if (error.kind == ORLIX_ERROR_NONE) {
     Fail("a failed conversion without a kind");
   }
-  if (!loaded) PerformAndCheck(ORLIX_GetSong(song));  // the formats only handles read
+  // Full playback through the handle, with what the song keeps beside its
+  // records (the second voice, directions, note details).
+  ORLIX_MidiOptions full = orlix_test::kFull;
+  full.maxBytes = size_t{16} << 20;
+  if (ORLIX_ToMidi(song, &full, &buffer, &length, &error)) {
+    CheckPerformance(buffer, length);
+    ORLIX_DestroyMidiBuffer(buffer);
+  } else if (error.kind != ORLIX_ERROR_TOO_LARGE && error.kind != ORLIX_ERROR_ARGUMENT) {
+    Fail("full playback through the handle failed");
+  }
   ORLIX_Close(song);
 }
 
@@ -106,19 +116,23 @@ void OpenAndCheck(const uint8_t* data, size_t size, bool loaded, const std::vect
 void PerformAndCheck(const FileStruct* song) {
   uint8_t* buffer = nullptr;
   size_t size = 0;
-  PerformStatus status = PerformSongToBuffer(song, 480, uint64_t{16} << 20, &buffer, &size);
+  PerformStatus status = PerformSongToBuffer(song, nullptr, 480, uint64_t{16} << 20, &buffer, &size);
   if (status != kPerformDone) {
     if (buffer != nullptr || size != 0) Fail("a failed performance handed out bytes");
     if (status != kPerformTooLarge && status != kPerformBadArgument) Fail("performance failed");
     return;
   }
+  CheckPerformance(buffer, size);
+  DestroyMidiBuffer(buffer);
+}
+
+void CheckPerformance(const uint8_t* buffer, size_t size) {
   std::string problem = orlix_test::ValidateMidiFile(buffer, size);
   if (!problem.empty()) Fail(problem.c_str());
   for (const orlix_test::PerformedChunk& chunk : orlix_test::ReadPerformance(buffer, size).chunks) {
     if (chunk.unpairedOffs != 0) Fail("performed note-off without its note");
     if (chunk.unfinished != 0) Fail("performed note sounding past its track's end");
   }
-  DestroyMidiBuffer(buffer);
 }
 
 }  // namespace
