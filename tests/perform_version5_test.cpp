@@ -35,6 +35,23 @@ Note5Record Fret(int fret, uint8_t type = 1) {
   note.fret = static_cast<uint8_t>(fret);
   return note;
 }
+Note5Record Tie(int fret) { return Fret(fret, 2); }
+Note5Record Flagged(Note5Record note, uint8_t flags) {
+  note.flags = static_cast<uint8_t>(note.flags | flags);
+  return note;
+}
+Note5Record Loud(Note5Record note, int dynamic, uint8_t flags = 0) {
+  note = Flagged(note, static_cast<uint8_t>(0x10 | flags));
+  note.dynamic = static_cast<uint8_t>(dynamic);
+  return note;
+}
+Note5Record Effects(Note5Record note, uint8_t flags1, uint8_t flags2) {
+  note.flags |= 0x08;
+  note.effects.flags1 = static_cast<uint8_t>(note.effects.flags1 | flags1);
+  note.effects.flags2 = static_cast<uint8_t>(note.effects.flags2 | flags2);
+  return note;
+}
+Note5Record LetRing(Note5Record note) { return Effects(note, 0x08, 0); }
 
 // A beat with the given notes by slot (any order).
 Beat5Record Beat(int8_t duration, std::vector<std::pair<int, Note5Record>> notes) {
@@ -50,6 +67,13 @@ Beat5Record Beat(int8_t duration, std::vector<std::pair<int, Note5Record>> notes
   return beat;
 }
 Beat5Record Play(int8_t duration, int fret) { return Beat(duration, {{0, Fret(fret)}}); }
+Beat5Record Rest(int8_t duration) {
+  Beat5Record beat;
+  beat.head.flags = 0x40;
+  beat.head.status = 2;
+  beat.head.duration = duration;
+  return beat;
+}
 
 MeasureHeader5Record Header(uint8_t flags, uint8_t endingMask = 0, uint8_t tripletFeel = 0) {
   MeasureHeader5Record header;
@@ -135,6 +159,46 @@ void ExpectNotes(const std::vector<NoteCase>& cases) {
   }
 }
 
+// ------------------------------------------------------------ voices
+
+TEST(PerformVersion5, BothVoices) {
+  ExpectNotes({
+      {"each voice plays its own beats with its own lengths",
+       OneTrack({Voices({Play(kHalfBeat, 0), Play(kHalfBeat, 2)},
+                        {Beat(kQuarterBeat, {{5, Fret(0)}}), Rest(kQuarterBeat),
+                         Beat(kHalfBeat, {{5, Fret(3)}})})}),
+       {"0 480 40 95 0", "0 960 64 95 0", "960 960 43 95 0", "960 960 66 95 0"}},
+      {"a tie continues its own voice's note on the string, not the other voice's",
+       OneTrack({Voices({Play(kHalfBeat, 0), Play(kHalfBeat, 2)},
+                        {Play(kQuarterBeat, 5), Beat(kQuarterBeat, {{0, Tie(5)}}), Rest(kHalfBeat)})}),
+       {"0 960 64 95 0", "0 960 69 95 0", "960 960 66 95 0"}},
+      {"a tie with nothing to continue in its voice is struck",
+       OneTrack({Voices({Play(kWholeBeat, 0)}, {Rest(kHalfBeat), Beat(kHalfBeat, {{0, Tie(3)}})})}),
+       {"0 1920 64 95 0", "960 960 67 95 0"}},
+      {"one note-on for the same pitch at the same tick, for the longer length",
+       OneTrack({Voices({Play(kQuarterBeat, 0), Play(kQuarterBeat, 1), Rest(kHalfBeat)},
+                        {Play(kHalfBeat, 0), Rest(kHalfBeat)}),
+                 Voices({Play(kHalfBeat, 0), Rest(kHalfBeat)},
+                        {Play(kQuarterBeat, 0), Rest(kQuarterBeat), Rest(kHalfBeat)})}),
+       // The second voice's half holds on while the first voice's next
+       // quarter sounds beside it.
+       {"0 960 64 95 0", "480 480 65 95 0", "1920 960 64 95 0"}},
+      {"the same pitch from two strings of the two voices sounds once",
+       OneTrack({Voices({Beat(kHalfBeat, {{1, Loud(Fret(5), 4)}}), Rest(kHalfBeat)},
+                        {Beat(kWholeBeat, {{0, Fret(0)}})})}),
+       {"0 1920 64 63 0"}},
+      {"a rest of one voice does not end the other voice's ringing note",
+       OneTrack({Voices({Beat(kQuarterBeat, {{0, LetRing(Fret(0))}}), Beat(kHalfBeat, {{1, Fret(0)}}),
+                         Beat(kQuarterBeat, {{1, Fret(2)}})},
+                        {Rest(kQuarterBeat), Rest(kQuarterBeat), Rest(kHalfBeat)})}),
+       {"0 1920 64 95 0", "480 960 59 95 0", "1440 480 61 95 0"}},
+      {"the measure lasts as long as its longest voice",
+       OneTrack({Voices({Play(kQuarterBeat, 0)}, {Play(kWholeBeat, 2), Play(kQuarterBeat, 3)}),
+                 Voices({Play(kQuarterBeat, 1)})}),
+       {"0 480 64 95 0", "0 1920 66 95 0", "1920 480 67 95 0", "2400 480 65 95 0"}},
+  });
+}
+
 // ------------------------------------------------------------ triplet feel
 
 TEST(PerformVersion5, TripletFeelOfEachMeasure) {
@@ -142,15 +206,17 @@ TEST(PerformVersion5, TripletFeelOfEachMeasure) {
                           Play(kEighthBeat, 3), Play(kHalfBeat, 4)});
   Cell5 sixteenths = Voices({Play(kSixteenthBeat, 0), Play(kSixteenthBeat, 1), Play(kSixteenthBeat, 2),
                              Play(kSixteenthBeat, 3), Play(kEighthBeat, 4), Play(kEighthBeat, 5),
-                             Play(kHalfBeat, 6)});
+                             Play(kHalfBeat, 6)},
+                            {Play(kSixteenthBeat, 12), Play(kSixteenthBeat, 13), Rest(kEighthBeat)});
   ExpectNotes({
       {"eighths swing in an eighths measure, sixteenths in a sixteenths one, nothing in the third",
        OneTrack({eighths, sixteenths, eighths},
                 {Header(0, 0, 1), Header(0, 0, 2), Header(0, 0, 0)}),
        {"0 360 64 95 0", "360 120 65 95 0", "480 360 66 95 0", "840 120 67 95 0", "960 960 68 95 0",
-        // Sixteenths: three quarters and a quarter of an eighth. Eighths
-        // stay plain.
-        "1920 180 64 95 0", "2100 60 65 95 0", "2160 180 66 95 0", "2340 60 67 95 0", "2400 240 68 95 0", "2640 240 69 95 0",
+        // Sixteenths: three quarters and a quarter of an eighth; the
+        // second voice swings with them. Eighths stay plain.
+        "1920 180 64 95 0", "1920 180 76 95 0", "2100 60 65 95 0", "2100 60 77 95 0",
+        "2160 180 66 95 0", "2340 60 67 95 0", "2400 240 68 95 0", "2640 240 69 95 0",
         "2880 960 70 95 0",
         "3840 240 64 95 0", "4080 240 65 95 0", "4320 240 66 95 0", "4560 240 67 95 0",
         "4800 960 68 95 0"}},

@@ -110,6 +110,21 @@ inline uint8_t MeasureTripletFeel(const PerformContext* context, uint32_t measur
   return SongTripletFeel(context->song);
 }
 
+// A voice's cell (voice 0: the records' grid, 1: the second voice), or null
+// when the song has none or it has no beats array.
+inline const TrackMeasure* VoiceCell(const PerformContext* context, uint32_t voice,
+                                     uint32_t measure, uint32_t track) {
+  if (voice == 0) return MeasureCell(context->song, measure, track);
+  const SongExtras* extras = context->extras;
+  if (extras == nullptr || extras->secondVoice == nullptr ||
+      measure >= context->song->measureCount || track >= context->song->trackCount ||
+      extras->secondVoice[measure] == nullptr) {
+    return nullptr;
+  }
+  const TrackMeasure* cell = &extras->secondVoice[measure][track];
+  return cell->beats != nullptr ? cell : nullptr;
+}
+
 // AddTimed when the list must grow or a limit is reached.
 uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
                         uint32_t data);

@@ -12,27 +12,30 @@ constexpr uint32_t kFewestTicksPerQuarter = 16;
 constexpr uint32_t kMostTicksPerQuarter = 4080;
 constexpr uint32_t kMostChunks = 0xFFFF;
 
-// The ticks the beats of each measure take on the track that takes longest.
+// The ticks the beats of each measure take on the track and voice that take
+// longest.
 void ComputeContentTicks(PerformContext* context) {
   const FileStruct* song = context->song;
   for (uint32_t m = 0; m < song->measureCount; ++m) {
     uint32_t longest = 0;
     uint8_t tripletFeel = MeasureTripletFeel(context, m);
     for (uint32_t t = 0; t < song->trackCount; ++t) {
-      const TrackMeasure* cell = MeasureCell(song, m, t);
-      if (cell == nullptr) continue;
-      uint64_t ticks = 0;
-      uint32_t position = 0;
-      for (uint32_t b = 0; b < cell->beatCount; ++b) {
-        const Beat* beat = &cell->beats[b];
-        uint32_t plain = PlainLength(beat);
-        int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                      tripletFeel);
-        position += plain;
-        if (length > 0) ticks += static_cast<uint32_t>(length);
+      for (uint32_t voice = 0; voice < 2; ++voice) {
+        const TrackMeasure* cell = VoiceCell(context, voice, m, t);
+        if (cell == nullptr) continue;
+        uint64_t ticks = 0;
+        uint32_t position = 0;
+        for (uint32_t b = 0; b < cell->beatCount; ++b) {
+          const Beat* beat = &cell->beats[b];
+          uint32_t plain = PlainLength(beat);
+          int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
+                                        tripletFeel);
+          position += plain;
+          if (length > 0) ticks += static_cast<uint32_t>(length);
+        }
+        if (ticks > kMaxTick) ticks = kMaxTick;
+        if (ticks > longest) longest = static_cast<uint32_t>(ticks);
       }
-      if (ticks > kMaxTick) ticks = kMaxTick;
-      if (ticks > longest) longest = static_cast<uint32_t>(ticks);
     }
     context->contentTicks[m] = longest;
   }

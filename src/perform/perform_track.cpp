@@ -1,6 +1,7 @@
 // The walk of one track through the measures in playing order: every note's
 // start, length, pitch, velocity, channel and wheel in absolute ticks, with
-// ties, let ring, grace notes, strokes, tremolo picking and trills.
+// both voices, ties, let ring, grace notes, strokes, tremolo picking and
+// trills.
 #include <cstring>
 
 #include "perform/sound.h"
@@ -9,8 +10,8 @@ namespace Tolvenar {
 namespace {
 
 constexpr uint32_t kSlotCount = 7;
-// Version 4 cells hold one voice; each voice keeps its own sounding notes.
-constexpr uint32_t kVoiceCount = 1;
+// Version 5 cells hold two voices; each voice keeps its own sounding notes.
+constexpr uint32_t kVoiceCount = 2;
 
 constexpr uint8_t kStatusEmpty = 0;
 constexpr uint8_t kStatusRest = 2;
@@ -60,6 +61,7 @@ struct Voice {
 struct TrackWalk {
   PerformContext* context;
   const Track* track;
+  uint32_t trackIndex;
   uint32_t slots;
   bool plays;  // a valid main channel and strings
   uint8_t mainChannel;
@@ -81,6 +83,7 @@ struct BeatShape {
   bool lowestFirst;
   bool gracesBefore;
   uint8_t marked;  // slots holding a note
+  uint32_t voice;
 };
 
 // The part of a note that shapes the wheel.
@@ -133,8 +136,28 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   sound->start = start;
   sound->end = end;
   sound->lastWheel = kWheelCentre;
+  sound->partner = nullptr;
+  sound->heldUntil = 0;
   sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
                            ChannelData(sound->channel, sound->pitch, velocity));
+}
+
+// When the other voice struck the same pitch on the same channel at the
+// same tick, one note-on (the first voice's) sounds for both, until the
+// later of their ends. Sounds on the wheel keep their own.
+void ShareStrike(TrackWalk* walk, uint32_t voice, Sound* sound) {
+  if (sound->wheel) return;
+  for (Sound& other : walk->voices[(voice + 1) % kVoiceCount].sounds) {
+    if (&other != sound && other.open && !other.wheel && other.partner == nullptr &&
+        other.start == sound->start && other.pitch == sound->pitch &&
+        other.channel == sound->channel) {
+      DropTimed(walk->context, &walk->context->events, sound->noteOn);
+      sound->noteOn = UINT32_MAX;
+      sound->partner = &other;
+      other.partner = sound;
+      return;
+    }
+  }
 }
 
 // A note struck and released at once (a grace note, a repeated stroke of
@@ -155,6 +178,17 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
   sound->end = Min(Min(sound->end, cutAt), context->songEnd);
   if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
   WriteSegmentWheel(context, sound, nextPitch, true);
+  Sound* partner = sound->partner;
+  if (partner != nullptr) {
+    // The partner still sounding ends the shared note.
+    partner->partner = nullptr;
+    sound->partner = nullptr;
+    partner->heldUntil = Max(partner->heldUntil, sound->end);
+    if (partner->noteOn == UINT32_MAX) partner->noteOn = sound->noteOn;
+    sound->open = false;
+    return;
+  }
+  sound->end = Max(sound->end, sound->heldUntil);
   if (sound->end > sound->start) {
     AddTimed(context, &context->events, sound->end, kTimedNoteOff,
              ChannelData(sound->channel, sound->pitch, 0));
@@ -167,9 +201,18 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
 // Moves a sound onto the wheel's channel once a later part of it bends.
 void UseWheel(TrackWalk* walk, Sound* sound) {
   if (sound->wheel) return;
+  PerformContext* context = walk->context;
+  if (sound->partner != nullptr) {
+    // Bent apart from the other voice's sound: each is struck on its own.
+    Sound* partner = sound->partner;
+    Sound* unstruck = sound->noteOn == UINT32_MAX ? sound : partner;
+    unstruck->noteOn = AddTimed(context, &context->events, unstruck->start, kTimedNoteOn,
+                                ChannelData(unstruck->channel, unstruck->pitch, unstruck->velocity));
+    partner->partner = nullptr;
+    sound->partner = nullptr;
+  }
   sound->wheel = true;
   sound->channel = walk->wheelChannel;
-  PerformContext* context = walk->context;
   if (sound->noteOn < context->events.count) {
     context->events.items[sound->noteOn] = WithChannel(context->events.items[sound->noteOn],
                                                        sound->channel);
@@ -207,24 +250,21 @@ bool AbsorbIntoLegato(TrackWalk* walk, Sound* sound, int32_t pitch, uint64_t sta
 
 // ------------------------------------------------------------ beats
 
-void CutLetRing(TrackWalk* walk, uint64_t at) {
-  for (Voice& voice : walk->voices) {
-    for (Sound& sound : voice.sounds) {
-      if (sound.open && sound.letRing && sound.end > at) sound.end = at;
-    }
+// A rest ends the let-ring notes of its own voice.
+void CutLetRing(Voice* voice, uint64_t at) {
+  for (Sound& sound : voice->sounds) {
+    if (sound.open && sound.letRing && sound.end > at) sound.end = at;
   }
 }
 
-// Shortens whatever sounds across `at` to end there; false when nothing
-// does.
-bool CutSoundsAt(TrackWalk* walk, uint64_t at) {
+// Shortens whatever the voice sounds across `at` to end there; false when
+// nothing does.
+bool CutSoundsAt(Voice* voice, uint64_t at) {
   bool any = false;
-  for (Voice& voice : walk->voices) {
-    for (Sound& sound : voice.sounds) {
-      if (sound.open && sound.start < at && sound.end > at) {
-        sound.end = at;
-        any = true;
-      }
+  for (Sound& sound : voice->sounds) {
+    if (sound.open && sound.start < at && sound.end > at) {
+      sound.end = at;
+      any = true;
     }
   }
   return any;
@@ -431,17 +471,23 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   if (lastPitch < 0) return;
   StartSound(walk, sound, lastPitch, velocity, strike, end, letRing, type != kNoteDead,
              wheel.needed);
-  if (wheel.needed) StartSegment(sound, mainStart, end, wheel, shape, mainStart, end);
+  if (wheel.needed) {
+    StartSegment(sound, mainStart, end, wheel, shape, mainStart, end);
+  } else {
+    ShareStrike(walk, shape.voice, sound);
+  }
 }
 
-void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, uint32_t length,
-              uint32_t measureLength) {
+// A beat of a voice's cell in the measure `at`.
+void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, const MeasureWalk& at,
+              uint64_t start, uint32_t length) {
   PerformContext* context = walk->context;
+  Voice* voice = &walk->voices[voiceIndex];
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
     ApplyMixTable(walk, beat->mixTable, start);
   }
   if ((beat->flags & kBeatStatus) != 0) {
-    if (beat->status == kStatusRest) CutLetRing(walk, start);
+    if (beat->status == kStatusRest) CutLetRing(voice, start);
     if (beat->status == kStatusRest || beat->status == kStatusEmpty) return;
   }
   if (!walk->plays || length == 0) return;
@@ -449,8 +495,9 @@ void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, u
   BeatShape shape = {};
   shape.start = start;
   shape.end = start + length;
-  shape.measureLength = measureLength;
+  shape.measureLength = at.length;
   shape.dynamic = kForte;
+  shape.voice = voiceIndex;
   uint32_t longestGrace = 0;
   for (uint32_t slot = 0; slot < walk->slots; ++slot) {
     if (!HoldsNote(beat, slot)) continue;
@@ -475,28 +522,47 @@ void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint64_t start, u
   // A grace note takes its time from what sounds before it; with nothing
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
-                       CutSoundsAt(walk, start - longestGrace);
+                       CutSoundsAt(voice, start - longestGrace);
   for (uint32_t slot = 0; slot < walk->slots; ++slot) {
     if (HoldsNote(beat, slot)) PlayNote(walk, voice, beat, slot, shape);
   }
 }
 
-// One voice of a cell: its beats one after another from the measure's start.
-void PlayVoice(TrackWalk* walk, uint32_t voice, const TrackMeasure* cell, const MeasureWalk& at) {
-  if (cell == nullptr) return;
+// Where a voice has got to in its cell.
+struct VoiceCursor {
+  const TrackMeasure* cell;
+  uint32_t beat;
+  uint32_t position;  // plain sixty-fourths before the beat, for the triplet feel
+  uint64_t tick;
+};
+
+// The voices of the track's cell, each its beats one after another from the
+// measure's start, taken in the order the beats start (the first voice's
+// first), so that a voice meets the other's sounds of the same tick.
+void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   PerformContext* context = walk->context;
   uint8_t tripletFeel = MeasureTripletFeel(context, at.measure);
-  uint64_t tick = at.start;
-  uint32_t position = 0;
-  for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
-    const Beat* beat = &cell->beats[b];
+  VoiceCursor cursors[kVoiceCount];
+  for (uint32_t v = 0; v < kVoiceCount; ++v) {
+    cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
+  }
+  while (context->status == kPerformDone) {
+    uint32_t voice = kVoiceCount;
+    for (uint32_t v = 0; v < kVoiceCount; ++v) {
+      const VoiceCursor& c = cursors[v];
+      if (c.cell == nullptr || c.beat >= c.cell->beatCount) continue;
+      if (voice == kVoiceCount || c.tick < cursors[voice].tick) voice = v;
+    }
+    if (voice == kVoiceCount) break;
+    VoiceCursor& c = cursors[voice];
+    const Beat* beat = &c.cell->beats[c.beat];
     uint32_t plain = PlainLength(beat);
-    int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                  tripletFeel);
-    position += plain;
+    int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, tripletFeel);
+    c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-    PlayBeat(walk, &walk->voices[voice], beat, tick, ticks, at.length);
-    tick += ticks;
+    PlayBeat(walk, voice, beat, at, c.tick, ticks);
+    c.tick += ticks;
+    ++c.beat;
   }
 }
 
@@ -504,6 +570,7 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   memset(walk, 0, sizeof *walk);
   walk->context = context;
   walk->track = &context->song->tracks[index];
+  walk->trackIndex = index;
   const Track* track = walk->track;
   uint32_t strings = static_cast<uint32_t>(track->stringCount);
   walk->slots = strings < kSlotCount ? strings : kSlotCount;
@@ -526,7 +593,7 @@ void PerformTrack(PerformContext* context, uint32_t index) {
   MeasureWalk at;
   StartMeasureWalk(context, &at);
   while (context->status == kPerformDone && NextMeasure(context, &at)) {
-    PlayVoice(&walk, 0, MeasureCell(context->song, at.measure, index), at);
+    PlayMeasure(&walk, at);
   }
   for (Voice& voice : walk.voices) {
     for (Sound& sound : voice.sounds) CloseSound(&walk, &sound, UINT64_MAX, -1);

@@ -52,6 +52,10 @@ struct Sound {
   int32_t offset;    // cents the wheel holds it at after legato slides
   uint16_t lastWheel;
   WheelSegment segment;
+  // The other voice's sound struck with it (one note-on for both), and the
+  // end a partner that finished first left to it.
+  Sound* partner;
+  uint64_t heldUntil;
 };
 
 constexpr uint16_t kWheelCentre = 8192;
