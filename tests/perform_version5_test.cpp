@@ -52,6 +52,28 @@ Note5Record Effects(Note5Record note, uint8_t flags1, uint8_t flags2) {
   return note;
 }
 Note5Record LetRing(Note5Record note) { return Effects(note, 0x08, 0); }
+// Grace fret, dynamic 6, no transition, duration byte, then the version 5
+// flags (0x01 dead, 0x02 on the beat).
+Note5Record Grace(Note5Record note, int fret, int duration, uint8_t graceFlags) {
+  note = Effects(note, 0x10, 0);
+  note.effects.grace[0] = static_cast<uint8_t>(fret);
+  note.effects.grace[1] = 6;
+  note.effects.grace[2] = 0;
+  note.effects.grace[3] = static_cast<uint8_t>(duration);
+  note.effects.graceFlags = graceFlags;
+  return note;
+}
+Note5Record Harmonic(Note5Record note, uint8_t type, std::vector<uint8_t> data) {
+  note = Effects(note, 0, 0x10);
+  note.effects.harmonicType = type;
+  note.effects.harmonicData = std::move(data);
+  return note;
+}
+Note5Record Slide(Note5Record note, uint8_t mask) {
+  note = Effects(note, 0, 0x08);
+  note.effects.slideMask = mask;
+  return note;
+}
 
 // A beat with the given notes by slot (any order).
 Beat5Record Beat(int8_t duration, std::vector<std::pair<int, Note5Record>> notes) {
@@ -234,6 +256,53 @@ TEST(PerformVersion5, AlternateEndingsFromTheirExactSets) {
   // The version 4 number of the first set (1) would leave measure 2 out of
   // the third pass.
   EXPECT_EQ("1 2 4 1 3 4 1 2 4 1 4 5", MeasureOrder(file.chunks.at(1)));
+}
+
+// ------------------------------------------------------------ note details
+
+TEST(PerformVersion5, NoteDetails) {
+  ExpectNotes({
+      {"a heavy accent is two levels louder, at most 127",
+       OneTrack({Voices({Beat(kHalfBeat, {{0, Loud(Fret(0), 5, 0x02)}, {1, Loud(Fret(0), 7, 0x02)}}),
+                         Beat(kHalfBeat, {{0, Loud(Fret(0), 5, 0x40)}})})}),
+       {"0 960 59 127 0", "0 960 64 111 0", "960 960 64 95 0"}},
+      {"a note without its own dynamic plays forte beside one with a dynamic",
+       OneTrack({Voices({Beat(kWholeBeat, {{0, Loud(Fret(0), 3)}, {1, Fret(0)}})})}),
+       {"0 1920 59 95 0", "0 1920 64 47 0"}},
+      {"a grace note before its beat, then one on the beat delaying its note",
+       OneTrack({Voices({Play(kHalfBeat, 0), Beat(kQuarterBeat, {{0, Grace(Fret(2), 4, 3, 0)}}),
+                         Beat(kQuarterBeat, {{0, Grace(Fret(2), 4, 3, 0x02)}})})}),
+       {"0 840 64 95 0", "840 120 68 95 0", "960 480 66 95 0", "1440 120 68 95 0",
+        "1560 360 66 95 0"}},
+      {"a dead grace note sounds as a dead note",
+       OneTrack({Voices({Play(kHalfBeat, 0), Beat(kHalfBeat, {{0, Grace(Fret(2), 4, 3, 0x01)}})})}),
+       {"0 840 64 95 0", "840 30 68 95 0", "960 960 66 95 0"}},
+      {"a tapped harmonic sounds by the fret the right hand touches",
+       OneTrack({Voices({Beat(kHalfBeat, {{0, Harmonic(Fret(2), 3, {14})}}),
+                         Beat(kHalfBeat, {{0, Harmonic(Fret(2), 3, {9})}})})}),
+       {"0 960 78 95 0", "960 960 85 95 0"}},
+  });
+}
+
+TEST(PerformVersion5, SlideInBesideASlideOut) {
+  // Mask 0x14: out downwards and in from below. The note starts an octave
+  // below on the wheel (12 semitones of range: 0), is back at the centre
+  // after a sixteenth, holds, and leaves downwards over its last quarter.
+  PerformedFile file = Perform(OneTrack({Voices({Beat(kWholeBeat, {{0, Slide(Fret(0), 0x14)}})})}));
+  ASSERT_EQ("", file.problem);
+  const PerformedChunk& chunk = file.chunks.at(1);
+  EXPECT_EQ(Rows({"0 1920 64 95 1"}), chunk.notes);
+  Rows turns;  // the glides' ends and middles, and the return to centre
+  for (const std::string& row : chunk.wheel) {
+    int tick = std::stoi(row);
+    if (tick == 0 || tick == 60 || tick == 120 || tick == 1460 || tick == 1680 || tick >= 1900) {
+      turns.push_back(row);
+    }
+  }
+  EXPECT_EQ(Rows({"0 1 0", "60 1 4096", "120 1 8192", "1460 1 7851", "1680 1 4096", "1900 1 341",
+                  "1920 1 8192"}),
+            turns);
+  EXPECT_EQ(31u, chunk.wheel.size());
 }
 
 }  // namespace

@@ -37,6 +37,15 @@ int32_t FrettedHarmonicInterval(uint8_t harmonic) {
   }
 }
 
+// A version 5 tapped harmonic keeps the fret the right hand touches: the
+// harmonic of the string from the fretted note at that distance (an octave
+// up where the distance has none of its own).
+int32_t TappedHarmonicInterval(uint8_t fret, uint8_t tappedFret) {
+  int32_t interval = 0;
+  if (tappedFret > fret) interval = NaturalHarmonicInterval(static_cast<uint8_t>(tappedFret - fret));
+  return interval != 0 ? interval : 12;
+}
+
 }  // namespace
 
 int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret) {
@@ -44,11 +53,17 @@ int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret) {
   return pitch >= 0 && pitch <= kLoudest ? static_cast<int32_t>(pitch) : -1;
 }
 
-int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects) {
+int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects,
+                  const NoteExtras* extras) {
   uint8_t fret = note->fret;
   if (note->type == kNoteTypeDead && fret == kDeadOpenFret) fret = 0;
   if (effects == nullptr || (effects->flags2 & kEffectHarmonic) == 0) {
     return FrettedPitch(track, slot, fret);
+  }
+  // An artificial harmonic's data already chose the record's code (an
+  // octave, a twelfth or two octaves up), which the rules below play.
+  if (extras != nullptr && extras->harmonicType == kHarmonicTapped) {
+    return FrettedPitch(track, slot, fret + TappedHarmonicInterval(fret, extras->harmonicData[0]));
   }
   if (effects->harmonic == kNaturalHarmonic) {
     int32_t interval = NaturalHarmonicInterval(fret);

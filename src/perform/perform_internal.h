@@ -92,6 +92,7 @@ struct PerformContext {
   uint32_t* endingSets;      // per measure
   uint32_t* contentTicks;    // per measure: the longest track's beats
   uint8_t* repeatPasses;     // per measure: scratch of one walk
+  bool version5;             // notes without a dynamic of their own play forte
   uint64_t songEnd;          // end of the last measure played
   TimedList events;          // the track being performed
   TimedList conductor;       // chunk 0, gathered from every track

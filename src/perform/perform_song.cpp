@@ -120,6 +120,8 @@ PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extra
   memset(&context, 0, sizeof context);
   context.song = song;
   context.extras = extras;
+  // Only a version 5 song has a second voice.
+  context.version5 = extras != nullptr && extras->secondVoice != nullptr;
   context.file = file;
   context.ticksPerQuarter = ticksPerQuarter;
   context.ticksPerSixtyFourth = ticksPerQuarter / 16;

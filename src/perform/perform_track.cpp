@@ -43,6 +43,8 @@ constexpr uint8_t kBeatStroke = 0x40;
 constexpr uint8_t kBeatTremoloBar = 0x04;
 
 constexpr uint8_t kGraceSlide = 1;
+// Slide mask bits of the slides that leave the note (shift, legato, out).
+constexpr uint8_t kSlidesOut = 0x0F;
 constexpr uint8_t kSlideLegato = 2;
 constexpr int32_t kVibratoCents = 25;
 constexpr int32_t kWideVibratoCents = 50;
@@ -84,6 +86,7 @@ struct BeatShape {
   bool gracesBefore;
   uint8_t marked;  // slots holding a note
   uint32_t voice;
+  const NoteExtras* extras[kSlotCount];  // version 5 details of each slot's note, or null
 };
 
 // The part of a note that shapes the wheel.
@@ -91,6 +94,7 @@ struct NoteWheel {
   const BendCurve* bend;
   int32_t vibrato;
   uint8_t slide;
+  int32_t slideIn;  // cents a slide in starts from when a slide out takes `slide`
   bool needed;
 };
 
@@ -341,13 +345,23 @@ uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
   return offset < last ? offset : last;
 }
 
-NoteWheel WheelOf(const NoteEffects* effects, const BeatShape& beat) {
+NoteWheel WheelOf(const NoteEffects* effects, const NoteExtras* extras, const BeatShape& beat) {
   NoteWheel shape = {};
   shape.vibrato = beat.vibrato;
   if (effects != nullptr) {
     if ((effects->flags1 & kEffectBend) != 0) shape.bend = effects->bend;
     if ((effects->flags2 & kEffectSlide) != 0 && IsKnownSlide(effects->slide)) {
       shape.slide = effects->slide;
+      // A version 5 mask may hold a slide in beside the slide out the record
+      // keeps: the note then glides in as well.
+      uint8_t mask = extras != nullptr ? extras->slideMask : 0;
+      if ((mask & kSlidesOut) != 0) {
+        if ((mask & SlideBit::kSlideInFromBelow) != 0) {
+          shape.slideIn = -kOctaveCents;
+        } else if ((mask & SlideBit::kSlideInFromAbove) != 0) {
+          shape.slideIn = kOctaveCents;
+        }
+      }
     }
     if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) shape.vibrato = kVibratoCents;
   }
@@ -391,6 +405,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   uint8_t type = note->type;
   if (type != kNoteNormal && type != kNoteTie && type != kNoteDead) return;
   const NoteEffects* effects = EffectsOf(note);
+  const NoteExtras* extras = shape.extras[slot];
   Sound* sound = &voice->sounds[slot];
 
   uint64_t start = shape.start + StrokeOffset(shape, slot);
@@ -408,15 +423,17 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
     }
   }
   if (end <= start) return;
-  NoteWheel wheel = WheelOf(effects, shape);
+  NoteWheel wheel = WheelOf(effects, extras, shape);
 
   if (type == kNoteTie && sound->open && sound->continuable) {
     ContinueSound(walk, sound, start, end, letRing, wheel, shape);
     ++context->counts.tiedHolds;
     return;
   }
-  int32_t pitch = NotePitch(walk->track, slot, note, effects);
+  int32_t pitch = NotePitch(walk->track, slot, note, effects, extras);
   int32_t levels = ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
+  // A heavy accent (kept as an accent in the record) is one level more.
+  if (extras != nullptr && extras->heavyAccent != 0) ++levels;
   uint8_t velocity = DynamicVelocity((note->flags & kNoteHasDynamic) != 0 ? note->dynamic
                                                                         : shape.dynamic,
                                      levels);
@@ -430,14 +447,20 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   if (grace) {
     ++context->counts.graceNotes;
     uint32_t length = GraceTicks(context, effects->grace[3]);
-    uint64_t graceStart = shape.gracesBefore ? shape.start - length : shape.start;
-    uint64_t graceEnd = shape.gracesBefore ? shape.start : Min(shape.start + length, Min(end, shape.end));
-    if (!shape.gracesBefore) mainStart = Max(start, graceEnd);
-    int32_t gracePitch = FrettedPitch(walk->track, slot, effects->grace[0]);
+    // A version 5 grace "on the beat" always takes its time from its note.
+    bool before = shape.gracesBefore && !(extras != nullptr && extras->graceOnBeat != 0);
+    bool dead = extras != nullptr && extras->graceDead != 0;
+    uint64_t graceStart = before ? shape.start - length : shape.start;
+    uint64_t graceEnd = before ? shape.start : Min(shape.start + length, Min(end, shape.end));
+    if (!before) mainStart = Max(start, graceEnd);
+    // A dead grace sounds as a dead note: a sixty-fourth at most, fret 255
+    // on the open string, never gliding into its note.
+    uint8_t graceFret = dead && effects->grace[0] == 255 ? 0 : effects->grace[0];
+    int32_t gracePitch = FrettedPitch(walk->track, slot, graceFret);
     uint8_t graceVelocity = DynamicVelocity(effects->grace[1], 0);
     CloseSound(walk, sound, graceStart, gracePitch);
     int32_t glide = (pitch - gracePitch) * 100;
-    if (effects->grace[2] == kGraceSlide && gracePitch >= 0 && pitch >= 0 &&
+    if (effects->grace[2] == kGraceSlide && !dead && gracePitch >= 0 && pitch >= 0 &&
         glide <= kOctaveCents && glide >= -kOctaveCents && mainStart < end) {
       // The grace glides into the main note, which is not struck again.
       StartSound(walk, sound, gracePitch, graceVelocity, graceStart, end, letRing, true, true);
@@ -446,7 +469,8 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
       sound->offset = glide;
       return;
     }
-    PlayShortNote(walk, walk->mainChannel, gracePitch, graceVelocity, graceStart, graceEnd);
+    PlayShortNote(walk, walk->mainChannel, gracePitch, graceVelocity, graceStart,
+                  dead ? Min(graceEnd, graceStart + context->ticksPerSixtyFourth) : graceEnd);
   } else {
     CloseSound(walk, sound, start, pitch);
   }
@@ -473,14 +497,19 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
              wheel.needed);
   if (wheel.needed) {
     StartSegment(sound, mainStart, end, wheel, shape, mainStart, end);
+    if (wheel.slideIn != 0) {
+      // The slide in glides over the first sixteenth, as on its own.
+      uint64_t glide = Min(context->ticksPerQuarter / 4, end - mainStart);
+      sound->segment.base = {wheel.slideIn, 0, mainStart, mainStart + glide};
+    }
   } else {
     ShareStrike(walk, shape.voice, sound);
   }
 }
 
-// A beat of a voice's cell in the measure `at`.
-void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, const MeasureWalk& at,
-              uint64_t start, uint32_t length) {
+// The beat `index` of a voice's cell in the measure `at`.
+void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t index,
+              const MeasureWalk& at, uint64_t start, uint32_t length) {
   PerformContext* context = walk->context;
   Voice* voice = &walk->voices[voiceIndex];
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
@@ -498,13 +527,22 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, const Meas
   shape.measureLength = at.length;
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
+  const SongExtras* extras = context->extras;
+  bool hasExtras = extras != nullptr && extras->noteExtrasCount != 0;
   uint32_t longestGrace = 0;
   for (uint32_t slot = 0; slot < walk->slots; ++slot) {
     if (!HoldsNote(beat, slot)) continue;
     const Note* note = &beat->notes[slot];
+    if (hasExtras) {
+      shape.extras[slot] =
+          FindNoteExtras(extras, voiceIndex + 1, at.measure, walk->trackIndex, index, slot);
+    }
     shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
-    if ((note->flags & kNoteHasDynamic) != 0) shape.dynamic = note->dynamic;
-    if (HasGrace(note)) {
+    // A version 5 note without a dynamic of its own plays forte: the
+    // format stores every other dynamic with its note.
+    if ((note->flags & kNoteHasDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
+    bool onBeat = shape.extras[slot] != nullptr && shape.extras[slot]->graceOnBeat != 0;
+    if (HasGrace(note) && !onBeat) {
       uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
       if (grace > longestGrace) longestGrace = grace;
     }
@@ -560,7 +598,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, tripletFeel);
     c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-    PlayBeat(walk, voice, beat, at, c.tick, ticks);
+    PlayBeat(walk, voice, beat, c.beat, at, c.tick, ticks);
     c.tick += ticks;
     ++c.beat;
   }

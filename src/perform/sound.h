@@ -63,8 +63,10 @@ constexpr int32_t kOctaveCents = 1200;
 
 // Pitch of a note of the track on slot `slot`: tuning + capo + fret, a
 // dead note stored with fret 255 on the open string, harmonics at their
-// sounding pitch; -1 when that lies outside 0..127.
-int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects);
+// sounding pitch (a tapped one by its version 5 data when `extras` has it);
+// -1 when that lies outside 0..127.
+int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects,
+                  const NoteExtras* extras);
 // tuning + capo + fret of the slot, or -1 outside 0..127.
 int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret);
 // Velocity of dynamic 1..8 moved by `levels` steps of the scale, kept in
