@@ -5,11 +5,13 @@
 // strings tuned 64 59 55 50 45 40.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/failing_alloc.h"
 #include "support/performed_notes.h"
 #include "support/playback_options.h"
 #include "support/song5_file.h"
@@ -256,6 +258,108 @@ TEST(PerformVersion5, AlternateEndingsFromTheirExactSets) {
   // The version 4 number of the first set (1) would leave measure 2 out of
   // the third pass.
   EXPECT_EQ("1 2 4 1 3 4 1 2 4 1 4 5", MeasureOrder(file.chunks.at(1)));
+}
+
+// ------------------------------------------------------------ directions
+
+struct DirectionCase {
+  const char* name;
+  std::vector<std::pair<int, int16_t>> signs;  // ORLIX_DIRECTION_..., 1-based measure
+  std::vector<MeasureHeader5Record> headers;   // measure 1 first; plain measures beyond
+  int measures;
+  const char* order;  // the measures played
+};
+
+TEST(PerformVersion5, Directions) {
+  const DirectionCase kCases[] = {
+      {"da capo", {{ORLIX_DIRECTION_DA_CAPO, 3}}, {}, 4, "1 2 3 1 2 3 4"},
+      {"an end-repeat at the da capo jumps back first; after the jump no repeat does",
+       {{ORLIX_DIRECTION_DA_CAPO, 3}}, {Header(0x04), Header(0), EndRepeat(2)}, 4,
+       "1 2 3 1 2 3 1 2 3 4"},
+      {"dal segno", {{ORLIX_DIRECTION_SEGNO, 2}, {ORLIX_DIRECTION_DAL_SEGNO, 4}}, {}, 5,
+       "1 2 3 4 2 3 4 5"},
+      {"dal segno al fine",
+       {{ORLIX_DIRECTION_SEGNO, 2}, {ORLIX_DIRECTION_FINE, 3}, {ORLIX_DIRECTION_DAL_SEGNO_AL_FINE, 4}}, {},
+       5, "1 2 3 4 2 3"},
+      {"da capo al coda",
+       {{ORLIX_DIRECTION_DA_CODA, 2}, {ORLIX_DIRECTION_DA_CAPO_AL_CODA, 3}, {ORLIX_DIRECTION_CODA, 4}}, {},
+       5, "1 2 3 1 2 4 5"},
+      {"dal segno segno al double coda",
+       {{ORLIX_DIRECTION_SEGNO_SEGNO, 2},
+        {ORLIX_DIRECTION_DA_DOUBLE_CODA, 3},
+        {ORLIX_DIRECTION_DAL_SEGNO_SEGNO_AL_DOUBLE_CODA, 4},
+        {ORLIX_DIRECTION_DOUBLE_CODA, 5}},
+       {}, 6, "1 2 3 4 2 3 5 6"},
+      {"the first ending is not played again after the jump",
+       {{ORLIX_DIRECTION_DA_CAPO, 4}},
+       {Header(0x04), EndRepeat(2, 0x01), Header(0x10, 0x02), Header(0)}, 5, "1 2 1 3 4 1 3 4 5"},
+      {"a fine without a jump, a da coda without an al coda do nothing",
+       {{ORLIX_DIRECTION_FINE, 2}, {ORLIX_DIRECTION_DA_CODA, 1}, {ORLIX_DIRECTION_CODA, 3}}, {}, 3,
+       "1 2 3"},
+      {"a sign at measure 0 or past the end does nothing",
+       {{ORLIX_DIRECTION_DA_CAPO, 0}, {ORLIX_DIRECTION_SEGNO, 1}, {ORLIX_DIRECTION_DAL_SEGNO, 4}}, {}, 3,
+       "1 2 3"},
+      {"a dal segno without its segno does nothing", {{ORLIX_DIRECTION_DAL_SEGNO, 2}}, {}, 3, "1 2 3"},
+      {"at most 16 times the measures, whatever the repeats say", {}, {Header(0x04), EndRepeat(255)}, 2,
+       "1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2"},
+  };
+  for (const DirectionCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Song5File song = OneTrack(NumberedMeasures(c.measures), c.headers);
+    for (const auto& sign : c.signs) song.head.directions[sign.first] = sign.second;
+    PerformedFile file = Perform(song);
+    ASSERT_EQ("", file.problem);
+    EXPECT_EQ(c.order, MeasureOrder(file.chunks.at(1)));
+  }
+}
+
+// Every refused allocation of a performance that follows directions and
+// two voices fails cleanly, or costs nothing.
+TEST(PerformVersion5, EveryRefusedAllocationFailsCleanlyOrCostsNothing) {
+  std::vector<Cell5> measures = NumberedMeasures(4);
+  measures[1].voice2 = {Play(kHalfBeat, 7), Beat(kHalfBeat, {{0, Tie(7)}})};
+  Song5File file = OneTrack(measures, {Header(0x04), EndRepeat(2)});
+  file.head.directions[ORLIX_DIRECTION_DA_CAPO_AL_FINE] = 3;
+  file.head.directions[ORLIX_DIRECTION_FINE] = 2;
+  Bytes bytes = file.bytes();
+  ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
+  ASSERT_NE(nullptr, song);
+  unsigned char* reference = nullptr;
+  size_t referenceSize = 0;
+  ASSERT_EQ(1, ORLIX_ToMidi(song, &kFull, &reference, &referenceSize, nullptr));
+  // The second voice's tied half (pitch 71) holds through measure 2.
+  EXPECT_EQ("1 2 8 1 2 8 3 1 2 8", MeasureOrder(ReadPerformance(reference, referenceSize).chunks.at(1)));
+  struct Outcome {
+    int converted;
+    unsigned char* buffer;
+    size_t size;
+    ORLIX_Error error;
+  };
+  long failures = 0;
+  SweepAllocationFailures(
+      [&] {
+        Outcome o = {0, nullptr, 0, {}};
+        o.converted = ORLIX_ToMidi(song, &kFull, &o.buffer, &o.size, &o.error);
+        return o;
+      },
+      [&](const Outcome& o, bool refused) {
+        if (o.converted) {
+          ASSERT_EQ(referenceSize, o.size);
+          EXPECT_EQ(0, memcmp(reference, o.buffer, o.size));
+          ORLIX_DestroyMidiBuffer(o.buffer);
+          return;
+        }
+        ++failures;
+        EXPECT_TRUE(refused);
+        EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, o.error.kind);
+        EXPECT_EQ(nullptr, o.buffer);
+        EXPECT_EQ(0u, o.size);
+      });
+  ORLIX_DestroyMidiBuffer(reference);
+  ORLIX_Close(song);
+  // The four per-measure arrays (the last passes with them), the chunks,
+  // the event lists and the file buffer.
+  EXPECT_GE(failures, 10);
 }
 
 // ------------------------------------------------------------ note details

@@ -80,6 +80,10 @@ void FreeTimedList(TimedList* list);
 // Sorts by tick, then kind, keeping the order of adding among equals.
 void SortTimedList(TimedList* list);
 
+// Measures (0-based) of the musical directions, kNoMeasure where a sign is
+// unused or points outside the song.
+constexpr uint32_t kNoMeasure = UINT32_MAX;
+
 struct PerformContext {
   const FileStruct* song;
   const SongExtras* extras;  // null: the records alone, as a version 4 song
@@ -92,6 +96,9 @@ struct PerformContext {
   uint32_t* endingSets;      // per measure
   uint32_t* contentTicks;    // per measure: the longest track's beats
   uint8_t* repeatPasses;     // per measure: scratch of one walk
+  uint32_t* lastPasses;      // per measure: its repeat's last pass; null without directions
+  uint32_t signs[kDirectionCount];  // directions, in the file's order
+  uint64_t mostMeasures;     // measures a walk may play; 0: no limit
   bool version5;             // notes without a dynamic of their own play forte
   uint64_t songEnd;          // end of the last measure played
   TimedList events;          // the track being performed
@@ -168,8 +175,17 @@ struct MeasureWalk {
   uint32_t next;
   uint32_t pass;
   uint64_t tick;
+  uint64_t played;    // measures played so far
+  // After a da capo or dal segno: repeats play as on their last pass, and
+  // the sign's "al coda", "al double coda" or "al fine" waits (a sign index).
+  bool jumped;
+  uint32_t awaiting;
+  uint32_t actedSigns;  // bit per sign that has acted
 };
 
+// Fills lastPasses (measureCount entries): the pass on which the repeat
+// holding each measure plays for the last time.
+void FindLastPasses(const FileStruct* song, uint32_t* lastPasses);
 void StartMeasureWalk(PerformContext* context, MeasureWalk* walk);
 // Moves to the next measure played; false at the end of the song, or when
 // the song runs past kMaxTick (context->status then says so).

@@ -41,6 +41,30 @@ void ComputeContentTicks(PerformContext* context) {
   }
 }
 
+// The directions as measures, and the limit of a walk that follows them.
+// A sign outside the song does nothing.
+bool SetUpDirections(PerformContext* context) {
+  const FileStruct* song = context->song;
+  const SongExtras* extras = context->extras;
+  bool any = false;
+  for (uint32_t sign = 0; sign < kDirectionCount; ++sign) {
+    int32_t measure = extras != nullptr ? extras->directions[sign] : 0;
+    bool inside = measure >= 1 && static_cast<uint32_t>(measure) <= song->measureCount;
+    context->signs[sign] = inside ? static_cast<uint32_t>(measure) - 1 : kNoMeasure;
+    any = any || inside;
+  }
+  // Version 5 songs (the only ones with directions) never play more than
+  // 16 times their measures, whatever their repeats and directions say;
+  // versions 3 and 4 keep their walk.
+  if (context->version5) context->mostMeasures = uint64_t{16} * song->measureCount;
+  if (!any) return true;
+  context->lastPasses = static_cast<uint32_t*>(calloc(size_t{song->measureCount} + 1,
+                                                      sizeof(uint32_t)));
+  if (context->lastPasses == nullptr) return false;
+  FindLastPasses(song, context->lastPasses);
+  return true;
+}
+
 // Time signatures and markers at the times of the walk; sets songEnd.
 void WalkConductor(PerformContext* context) {
   const FileStruct* song = context->song;
@@ -82,6 +106,10 @@ void Perform(PerformContext* context) {
   context->repeatPasses = static_cast<uint8_t*>(calloc(measures, 1));
   if (context->endingSets == nullptr || context->contentTicks == nullptr ||
       context->repeatPasses == nullptr) {
+    context->status = kPerformOutOfMemory;
+    return;
+  }
+  if (!SetUpDirections(context)) {
     context->status = kPerformOutOfMemory;
     return;
   }
@@ -141,6 +169,7 @@ PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extra
   free(context.endingSets);
   free(context.contentTicks);
   free(context.repeatPasses);
+  free(context.lastPasses);
   FreeTimedList(&context.events);
   FreeTimedList(&context.conductor);
   if (counts != nullptr) *counts = context.counts;
