@@ -93,8 +93,8 @@ struct BeatShape {
 struct NoteWheel {
   const BendCurve* bend;
   int32_t vibrato;
+  int16_t slideIn;  // cents a slide in starts from when a slide out takes `slide`
   uint8_t slide;
-  int32_t slideIn;  // cents a slide in starts from when a slide out takes `slide`
   bool needed;
 };
 
@@ -150,7 +150,7 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
 // same tick, one note-on (the first voice's) sounds for both, until the
 // later of their ends. Sounds on the wheel keep their own.
 void ShareStrike(TrackWalk* walk, uint32_t voice, Sound* sound) {
-  if (sound->wheel) return;
+  if (sound->wheel || !walk->context->version5) return;
   for (Sound& other : walk->voices[(voice + 1) % kVoiceCount].sounds) {
     if (&other != sound && other.open && !other.wheel && other.partner == nullptr &&
         other.start == sound->start && other.pitch == sound->pitch &&
