@@ -158,8 +158,14 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
     }
     // The vibrato's place in its cycle, moved on by one step each sample.
     uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
+    // Held ramps (most segments: no glide) are summed once.
+    bool baseHeld = segment.base.from == segment.base.to;
+    bool slideHeld = slide.from == slide.to;
+    int64_t held = (baseHeld ? segment.base.from : 0) + (slideHeld ? slide.from : 0);
     for (uint64_t tick = first; tick < segment.to; tick += step) {
-      int64_t cents = int64_t{RampAt(segment.base, tick)} + RampAt(slide, tick);
+      int64_t cents = held;
+      if (!baseHeld) cents += RampAt(segment.base, tick);
+      if (!slideHeld) cents += RampAt(slide, tick);
       if (bend != nullptr) cents += CurveAt(bend, segment.bendStart, segment.bendLength, tick);
       if (bar != nullptr) cents += CurveAt(bar, segment.barStart, segment.barLength, tick);
       if (segment.vibrato != 0 && period != 0) {
