@@ -135,6 +135,13 @@ bool GrowChunkWriter(ChunkWriter* writer, uint32_t bytes) {
   return true;
 }
 
+bool GrowChannelRun(ChunkWriter* writer, ChannelRun* run) {
+  CloseChannelRun(writer, *run);
+  bool grown = GrowChunkWriter(writer, kMostChannelEventBytes);
+  OpenChannelRun(writer, run);
+  return grown;
+}
+
 int WriteNoteOn(ChunkWriter* writer, uint8_t channel, uint8_t key, uint8_t velocity) {
   return WriteChannelEvent(writer, static_cast<uint8_t>(kStatusNoteOn | channel), key, velocity);
 }

@@ -120,6 +120,57 @@ inline int WriteChannelEvent(ChunkWriter* writer, uint8_t status, uint8_t data1,
   return 1;
 }
 
+// Channel events written one after another, the end of the bytes, the room
+// and the running status held in the run, a local of the caller, instead of
+// in the writer: stores through a byte pointer may change any field the
+// compiler cannot see is local, so each event would read them all again.
+// The same bytes as WriteChannelEvent; nothing else may write to the writer
+// between OpenChannelRun and CloseChannelRun.
+struct ChannelRun {
+  uint8_t* base;
+  uint8_t* out;
+  uint8_t* roomEnd;
+  uint8_t runningStatus;
+};
+
+// Four delta bytes, a status byte and two data bytes.
+constexpr uint32_t kMostChannelEventBytes = 7;
+
+inline void OpenChannelRun(const ChunkWriter* writer, ChannelRun* run) {
+  run->base = writer->data;
+  run->out = writer->data + writer->length;
+  run->roomEnd = writer->data + writer->capacity;
+  run->runningStatus = writer->runningStatus;
+}
+
+inline void CloseChannelRun(ChunkWriter* writer, const ChannelRun& run) {
+  writer->length = static_cast<uint32_t>(run.out - run.base);
+  writer->runningStatus = run.runningStatus;
+}
+
+// Stores the run in the writer, grows the block by at least
+// kMostChannelEventBytes and opens the run again; false as GrowChunkWriter.
+bool GrowChannelRun(ChunkWriter* writer, ChannelRun* run);
+
+// One channel event at `delta`: 1 when written, 0 with nothing written when
+// the delta exceeds kMaxVariableLength or the room cannot be had.
+inline int PutChannelEvent(ChunkWriter* writer, ChannelRun* run, uint32_t delta, uint8_t status,
+                           uint8_t data1, uint8_t data2) {
+  if (delta > kMaxVariableLength) return 0;
+  if (run->roomEnd - run->out < static_cast<ptrdiff_t>(kMostChannelEventBytes) &&
+      !GrowChannelRun(writer, run)) {
+    return 0;
+  }
+  uint8_t* out = run->out;
+  out += PutVariableLength(out, delta);
+  if (status >= 0xA0 || status != run->runningStatus) *out++ = status;
+  *out++ = data1;
+  if ((status & 0xF0) != kStatusProgramChange) *out++ = data2;
+  run->out = out;
+  run->runningStatus = status;
+  return 1;
+}
+
 // The same on a chunk, growing its block exactly: what the exported
 // appenders do. AddEventPitchWheel is their pitch-wheel sibling, internal.
 int AddEventPitchWheel(MidiTrackChunk* chunk, uint8_t channel, uint16_t value);

@@ -181,7 +181,9 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
   PerformContext* context = walk->context;
   sound->end = Min(Min(sound->end, cutAt), context->songEnd);
   if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
-  WriteSegmentWheel(context, sound, nextPitch, true);
+  if (sound->hasSegment || sound->lastWheel != kWheelCentre) {
+    WriteSegmentWheel(context, sound, nextPitch, true);
+  }
   Sound* partner = sound->partner;
   if (partner != nullptr) {
     // The partner still sounding ends the shared note.
@@ -304,7 +306,17 @@ void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
   }
 }
 
-bool HoldsNote(const Beat* beat, uint32_t slot) { return (beat->strings & (0x40u >> slot)) != 0; }
+// The slots of the beat's notes as bits 0..slots-1 (the strings byte has
+// slot 0 in bit 6), so that a loop visits the notes alone, in slot order.
+uint32_t HeldSlots(const Beat* beat, uint32_t slots) {
+  uint32_t held = 0;
+  for (uint32_t bits = beat->strings & 0x7Fu; bits != 0; bits &= bits - 1) {
+    held |= 0x40u >> __builtin_ctz(bits);
+  }
+  return held & ((1u << slots) - 1);
+}
+
+uint32_t LowestSlot(uint32_t held) { return static_cast<uint32_t>(__builtin_ctz(held)); }
 
 const NoteEffects* EffectsOf(const Note* note) {
   return (note->flags & kNoteHasEffects) != 0 ? note->effects : nullptr;
@@ -530,8 +542,9 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   const SongExtras* extras = context->extras;
   bool hasExtras = extras != nullptr && extras->noteExtrasCount != 0;
   uint32_t longestGrace = 0;
-  for (uint32_t slot = 0; slot < walk->slots; ++slot) {
-    if (!HoldsNote(beat, slot)) continue;
+  const uint32_t held = HeldSlots(beat, walk->slots);
+  for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
+    uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
     if (hasExtras) {
       shape.extras[slot] =
@@ -561,8 +574,8 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
                        CutSoundsAt(voice, start - longestGrace);
-  for (uint32_t slot = 0; slot < walk->slots; ++slot) {
-    if (HoldsNote(beat, slot)) PlayNote(walk, voice, beat, slot, shape);
+  for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
+    PlayNote(walk, voice, beat, LowestSlot(rest), shape);
   }
 }
 

@@ -28,13 +28,15 @@ int32_t RampAt(const WheelRamp& ramp, uint64_t tick) {
   return static_cast<int32_t>(ramp.from + (int64_t{ramp.to} - ramp.from) * done / span);
 }
 
+bool HasPoints(const BendCurve* curve, uint64_t length) {
+  return curve != nullptr && curve->pointCount != 0 && curve->points != nullptr && length != 0;
+}
+
 // A curve's points run over positions 0..60 of `length` ticks from `start`;
 // values are fiftieths of a semitone. Straight lines between points, the
 // first and last values held outside them.
 int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_t tick) {
-  if (curve == nullptr || curve->pointCount == 0 || curve->points == nullptr || length == 0) {
-    return 0;
-  }
+  if (!HasPoints(curve, length)) return 0;
   // Position x 60 scaled by the length: compare positions as p x length.
   uint64_t since = tick > start ? tick - start : 0;  // a grace before the note's start
   if (since > length) since = length;
@@ -60,14 +62,15 @@ int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_
   return static_cast<int32_t>(previousValue * 2);
 }
 
-// A triangle wave, one cycle per sixteenth, starting upwards.
-int32_t VibratoAt(int32_t amplitude, uint64_t sinceStart, uint32_t period) {
-  if (amplitude == 0 || period == 0) return 0;
-  int64_t x = static_cast<int64_t>(sinceStart % period) * 4;
-  int64_t p = period;
-  if (x < p) return static_cast<int32_t>(amplitude * x / p);
-  if (x < 3 * p) return static_cast<int32_t>(amplitude * (2 * p - x) / p);
-  return static_cast<int32_t>(amplitude * (x - 4 * p) / p);
+// A triangle wave, one cycle of `period` ticks, starting upwards; `phase`
+// is the tick within the cycle. 32-bit: the amplitude is at most 50 cents
+// and the period at most a sixteenth of 4080 ticks.
+int32_t VibratoAt(int32_t amplitude, uint32_t phase, uint32_t period) {
+  int32_t x = static_cast<int32_t>(phase) * 4;
+  int32_t p = static_cast<int32_t>(period);
+  if (x < p) return amplitude * x / p;
+  if (x < 3 * p) return amplitude * (2 * p - x) / p;
+  return amplitude * (x - 4 * p) / p;
 }
 
 uint16_t CentsToWheel(int64_t cents) {
@@ -140,21 +143,36 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
     uint32_t step = context->ticksPerQuarter / 24;
     if (step == 0) step = 1;
     uint64_t first = segment.from + (segment.vibrato != 0 ? step / 2 : 0);
+    // Only the parts the segment has are summed at each sample.
+    const BendCurve* bend = HasPoints(segment.bend, segment.bendLength) ? segment.bend : nullptr;
+    const BendCurve* bar = HasPoints(segment.bar, segment.barLength) ? segment.bar : nullptr;
     if (segment.vibrato != 0 && first < segment.to) {
       // The wheel's value where the segment starts, before the first sample.
       uint16_t value = CentsToWheel(int64_t{RampAt(segment.base, segment.from)} +
                                     RampAt(slide, segment.from) +
-                                    CurveAt(segment.bend, segment.bendStart, segment.bendLength,
+                                    CurveAt(bend, segment.bendStart, segment.bendLength,
                                             segment.from) +
-                                    CurveAt(segment.bar, segment.barStart, segment.barLength,
+                                    CurveAt(bar, segment.barStart, segment.barLength,
                                             segment.from));
       if (value != sound->lastWheel) AddWheel(context, sound, segment.from, kTimedWheel, value);
     }
+    // The vibrato's place in its cycle, moved on by one step each sample.
+    uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
+    // Held ramps (most segments: no glide) are summed once.
+    bool baseHeld = segment.base.from == segment.base.to;
+    bool slideHeld = slide.from == slide.to;
+    int64_t held = (baseHeld ? segment.base.from : 0) + (slideHeld ? slide.from : 0);
     for (uint64_t tick = first; tick < segment.to; tick += step) {
-      int64_t cents = int64_t{RampAt(segment.base, tick)} + RampAt(slide, tick) +
-                      CurveAt(segment.bend, segment.bendStart, segment.bendLength, tick) +
-                      CurveAt(segment.bar, segment.barStart, segment.barLength, tick) +
-                      VibratoAt(segment.vibrato, tick - segment.from, period);
+      int64_t cents = held;
+      if (!baseHeld) cents += RampAt(segment.base, tick);
+      if (!slideHeld) cents += RampAt(slide, tick);
+      if (bend != nullptr) cents += CurveAt(bend, segment.bendStart, segment.bendLength, tick);
+      if (bar != nullptr) cents += CurveAt(bar, segment.barStart, segment.barLength, tick);
+      if (segment.vibrato != 0 && period != 0) {
+        cents += VibratoAt(segment.vibrato, phase, period);
+        phase += step;
+        while (phase >= period) phase -= period;
+      }
       uint16_t value = CentsToWheel(cents);
       if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
       if (tick >= settled) break;

@@ -78,35 +78,75 @@ void TrackChannels(const Track* track, uint8_t channels[2]) {
   }
 }
 
-// A track's timed event as its channel event; 1 for a kind that writes
-// nothing.
-int WriteTrackEvent(ChunkWriter* writer, uint64_t event) {
-  uint32_t data = TimedData(event);
-  uint8_t data1 = DataByte1(data);
-  uint8_t data2 = DataByte2(data);
-  uint8_t status = 0;
-  switch (TimedKindOf(event)) {
-    case kTimedNoteOff:
-      status = kStatusNoteOff;
+// The status byte of each kind of a track's timed events.
+constexpr uint8_t kKindStatus[8] = {0,
+                                    kStatusNoteOff,
+                                    kStatusPitchWheel,  // a wheel's return to centre
+                                    kStatusProgramChange,
+                                    kStatusController,
+                                    kStatusPitchWheel,
+                                    kStatusNoteOn,
+                                    0};
+
+// A track's sorted events through one channel run, up to the chunk length
+// lengthLimit; *last is the tick of the last one written. False with the
+// status set when one cannot be written.
+bool WriteTrackEvents(PerformContext* context, const TimedList* list, ChunkWriter* writer,
+                      uint64_t lengthLimit, uint32_t* last) {
+  uint16_t wheel[16];
+  for (uint16_t& value : wheel) value = kWheelCentre;
+  uint64_t noteOns = 0;
+  uint64_t wheelEvents = 0;
+  uint32_t lastTick = 0;
+  bool written = true;
+  ChannelRun run;
+  OpenChannelRun(writer, &run);
+  const uint64_t* items = list->items;
+  const uint32_t count = list->count;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint64_t event = items[i];
+    uint8_t kind = TimedKindOf(event);
+    uint32_t data = TimedData(event);
+    uint8_t channel = DataChannel(data);
+    uint8_t data1 = DataByte1(data);
+    uint8_t data2 = DataByte2(data);
+    if (kind == kTimedWheel || kind == kTimedWheelReturn) {
+      // Notes that share the effects channel may ask for the value it holds.
+      uint16_t value = static_cast<uint16_t>(data1 | data2 << 7);
+      if (wheel[channel] == value) continue;
+      wheel[channel] = value;
+      ++wheelEvents;
+    } else if (kind == kTimedNoteOff) {
       data2 = kNoteOffVelocityByte;
+    } else if (kind == kTimedNoteOn) {
+      ++noteOns;
+    } else if (kind == kTimedNone) {
+      continue;
+    }
+    uint32_t tick = TimedTick(event);
+    if (tick - lastTick > kLongestDelta) {
+      context->status = kPerformTooLarge;
+      written = false;
       break;
-    case kTimedNoteOn:
-      status = kStatusNoteOn;
+    }
+    if (!PutChannelEvent(writer, &run, tick - lastTick,
+                         static_cast<uint8_t>(kKindStatus[kind] | channel), data1, data2)) {
+      context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
+      written = false;
       break;
-    case kTimedWheel:
-    case kTimedWheelReturn:
-      status = kStatusPitchWheel;  // low seven bits first
+    }
+    lastTick = tick;
+    if (static_cast<uint64_t>(run.out - run.base) > lengthLimit) {
+      context->status = kPerformTooLarge;
+      written = false;
       break;
-    case kTimedProgram:
-      status = kStatusProgramChange;
-      break;
-    case kTimedControl:
-      status = kStatusController;
-      break;
-    default:
-      return 1;
+    }
   }
-  return WriteChannelEvent(writer, static_cast<uint8_t>(status | DataChannel(data)), data1, data2);
+  CloseChannelRun(writer, run);
+  context->counts.noteOns += noteOns;
+  context->counts.wheelEvents += wheelEvents;
+  *last = lastTick;
+  return written;
 }
 
 int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint64_t event) {
@@ -128,6 +168,31 @@ int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint
     default:
       return 1;
   }
+}
+
+// Chunk 0's sorted events, as WriteTrackEvents.
+bool WriteConductorEvents(PerformContext* context, const TimedList* list, ChunkWriter* writer,
+                          uint64_t lengthLimit, uint32_t* last) {
+  for (uint32_t i = 0; i < list->count; ++i) {
+    uint64_t event = list->items[i];
+    if (TimedKindOf(event) == kTimedNone) continue;
+    uint32_t delta = TimedTick(event) - *last;
+    if (delta > kLongestDelta) {
+      context->status = kPerformTooLarge;
+      return false;
+    }
+    writer->pendingDelta = delta;
+    *last = TimedTick(event);
+    if (!WriteConductorEvent(context, writer, event)) {
+      context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
+      return false;
+    }
+    if (writer->length > lengthLimit) {
+      context->status = kPerformTooLarge;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -197,42 +262,14 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* wri
                       bool conductor) {
   if (context->status != kPerformDone) return;
   SortTimedList(list);
-  uint16_t wheel[16];
-  for (uint16_t& value : wheel) value = kWheelCentre;
-  uint64_t last = 0;
+  uint32_t last = 0;
   // The chunk may grow to this length before the file passes maxBytes.
   uint32_t lengthBefore = writer->length;
   uint64_t lengthLimit = lengthBefore + (context->maxBytes - context->fileBytes);
-  for (uint32_t i = 0; i < list->count; ++i) {
-    uint64_t event = list->items[i];
-    uint8_t kind = TimedKindOf(event);
-    if (kind == kTimedNone) continue;
-    if (!conductor && (kind == kTimedWheel || kind == kTimedWheelReturn)) {
-      // Notes that share the effects channel may ask for the value it holds.
-      uint32_t data = TimedData(event);
-      uint16_t value = static_cast<uint16_t>(DataByte1(data) | DataByte2(data) << 7);
-      uint8_t channel = DataChannel(data);
-      if (wheel[channel] == value) continue;
-      wheel[channel] = value;
-      ++context->counts.wheelEvents;
-    }
-    uint64_t delta = TimedTick(event) - last;
-    if (delta > kLongestDelta) {
-      context->status = kPerformTooLarge;
-      return;
-    }
-    writer->pendingDelta = static_cast<uint32_t>(delta);
-    last = TimedTick(event);
-    int ok = conductor ? WriteConductorEvent(context, writer, event) : WriteTrackEvent(writer, event);
-    if (!ok) {
-      context->status = context->budget.exceeded ? kPerformTooLarge : kPerformOutOfMemory;
-      return;
-    }
-    if (writer->length > lengthLimit) {
-      context->status = kPerformTooLarge;
-      return;
-    }
-    if (!conductor && kind == kTimedNoteOn) ++context->counts.noteOns;
+  if (conductor) {
+    if (!WriteConductorEvents(context, list, writer, lengthLimit, &last)) return;
+  } else if (!WriteTrackEvents(context, list, writer, lengthLimit, &last)) {
+    return;
   }
   context->fileBytes += writer->length - lengthBefore;
   context->liveEvents -= list->live;
