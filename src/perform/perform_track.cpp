@@ -86,7 +86,9 @@ struct BeatShape {
   bool gracesBefore;
   uint8_t marked;  // slots holding a note
   uint32_t voice;
-  const NoteExtras* extras[kSlotCount];  // version 5 details of each slot's note, or null
+  // Version 5 details of each slot's note (entries may be null), or null
+  // for a song that keeps none.
+  const NoteExtras* const* extras;
 };
 
 // The part of a note that shapes the wheel.
@@ -140,8 +142,7 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   sound->start = start;
   sound->end = end;
   sound->lastWheel = kWheelCentre;
-  sound->partner = nullptr;
-  sound->heldUntil = 0;
+  // partner and heldUntil: null and 0 in every closed sound.
   sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
                            ChannelData(sound->channel, sound->pitch, velocity));
 }
@@ -189,12 +190,16 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
     // The partner still sounding ends the shared note.
     partner->partner = nullptr;
     sound->partner = nullptr;
-    partner->heldUntil = Max(partner->heldUntil, sound->end);
+    partner->heldUntil = Max(partner->heldUntil, Max(sound->end, sound->heldUntil));
     if (partner->noteOn == UINT32_MAX) partner->noteOn = sound->noteOn;
+    sound->heldUntil = 0;
     sound->open = false;
     return;
   }
-  sound->end = Max(sound->end, sound->heldUntil);
+  if (sound->heldUntil != 0) {
+    sound->end = Max(sound->end, sound->heldUntil);
+    sound->heldUntil = 0;
+  }
   if (sound->end > sound->start) {
     AddTimed(context, &context->events, sound->end, kTimedNoteOff,
              ChannelData(sound->channel, sound->pitch, 0));
@@ -417,7 +422,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   uint8_t type = note->type;
   if (type != kNoteNormal && type != kNoteTie && type != kNoteDead) return;
   const NoteEffects* effects = EffectsOf(note);
-  const NoteExtras* extras = shape.extras[slot];
+  const NoteExtras* extras = shape.extras != nullptr ? shape.extras[slot] : nullptr;
   Sound* sound = &voice->sounds[slot];
 
   uint64_t start = shape.start + StrokeOffset(shape, slot);
@@ -540,21 +545,26 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
   const SongExtras* extras = context->extras;
-  bool hasExtras = extras != nullptr && extras->noteExtrasCount != 0;
+  const NoteExtras* noteExtras[kSlotCount];
+  if (extras != nullptr && extras->noteExtrasCount != 0) {
+    memset(noteExtras, 0, sizeof noteExtras);
+    shape.extras = noteExtras;
+  }
   uint32_t longestGrace = 0;
   const uint32_t held = HeldSlots(beat, walk->slots);
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
-    if (hasExtras) {
-      shape.extras[slot] =
+    bool onBeat = false;
+    if (shape.extras != nullptr) {
+      noteExtras[slot] =
           FindNoteExtras(extras, voiceIndex + 1, at.measure, walk->trackIndex, index, slot);
+      onBeat = noteExtras[slot] != nullptr && noteExtras[slot]->graceOnBeat != 0;
     }
     shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
     // A version 5 note without a dynamic of its own plays forte: the
     // format stores every other dynamic with its note.
     if ((note->flags & kNoteHasDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
-    bool onBeat = shape.extras[slot] != nullptr && shape.extras[slot]->graceOnBeat != 0;
     if (HasGrace(note) && !onBeat) {
       uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
       if (grace > longestGrace) longestGrace = grace;
@@ -597,9 +607,11 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   for (uint32_t v = 0; v < kVoiceCount; ++v) {
     cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
   }
+  // Most cells have one voice: its beats one after another.
+  uint32_t voices = cursors[1].cell != nullptr ? kVoiceCount : 1;
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
-    for (uint32_t v = 0; v < kVoiceCount; ++v) {
+    for (uint32_t v = 0; v < voices; ++v) {
       const VoiceCursor& c = cursors[v];
       if (c.cell == nullptr || c.beat >= c.cell->beatCount) continue;
       if (voice == kVoiceCount || c.tick < cursors[voice].tick) voice = v;
