@@ -139,7 +139,7 @@ TEST(ConvertBeats, TupletLengths) {
     for (int i = 0; i < 3; ++i) {
       beat[0] = Tuplet(NoteBeat(durations[i]), k.tuplet);
       cell.beats = beat;
-      EXPECT_EQ(expected[i], BeatLength(&cell, 0, 30, 0)) << k.tuplet << " " << i;
+      EXPECT_EQ(expected[i], BeatLength(&cell, 0, 30, kSwingNone)) << k.tuplet << " " << i;
     }
   }
 }
@@ -164,7 +164,7 @@ TEST(ConvertBeats, NoteValuesAndDots) {
   for (const auto& k : kCases) {
     Beat beat = k.beat;
     TrackMeasure cell = {1, &beat};
-    EXPECT_EQ(k.length, BeatLength(&cell, 0, k.resolution, 0)) << int(beat.duration);
+    EXPECT_EQ(k.length, BeatLength(&cell, 0, k.resolution, kSwingNone)) << int(beat.duration);
   }
 }
 

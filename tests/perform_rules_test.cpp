@@ -181,7 +181,15 @@ TEST(PerformRules, MeasureOrderLengthAndEnd) {
                                  {Play(kQuarterBeat, 5)}});
   twoTracks.tracks.push_back(TrackRecord());
   twoTracks.cells[0].push_back({Play(kQuarterBeat, 7)});
+  // The song-wide triplet feel swings a pair of eighths two thirds and a
+  // third (the classic conversion gives three quarters and a quarter).
+  SongFile swung = OneTrack({{Play(kEighthBeat, 0), Play(kEighthBeat, 1), Play(kQuarterBeat, 2),
+                              Play(kEighthBeat, 3), Play(kEighthBeat, 4), Play(kQuarterBeat, 5)}});
+  swung.head.tripletFeel = 1;
   ExpectNotes({
+      {"triplet feel", swung,
+       {"0 320 64 95 0", "320 160 65 95 0", "480 480 66 95 0", "960 320 67 95 0",
+        "1280 160 68 95 0", "1440 480 69 95 0"}},
       {"|: A | B (ending 1) :| C (ending 2) | D plays A B A C D",
        OneTrack({{Play(-2, 0)}, {Play(-2, 1)}, {Play(-2, 2)}, {Play(-2, 3)}},
                 {Header(0x04), firstEnding, secondEnding, Header(0)}),

@@ -236,11 +236,11 @@ TEST(PerformVersion5, TripletFeelOfEachMeasure) {
       {"eighths swing in an eighths measure, sixteenths in a sixteenths one, nothing in the third",
        OneTrack({eighths, sixteenths, eighths},
                 {Header(0, 0, 1), Header(0, 0, 2), Header(0, 0, 0)}),
-       {"0 360 64 95 0", "360 120 65 95 0", "480 360 66 95 0", "840 120 67 95 0", "960 960 68 95 0",
-        // Sixteenths: three quarters and a quarter of an eighth; the
-        // second voice swings with them. Eighths stay plain.
-        "1920 180 64 95 0", "1920 180 76 95 0", "2100 60 65 95 0", "2100 60 77 95 0",
-        "2160 180 66 95 0", "2340 60 67 95 0", "2400 240 68 95 0", "2640 240 69 95 0",
+       {"0 320 64 95 0", "320 160 65 95 0", "480 320 66 95 0", "800 160 67 95 0", "960 960 68 95 0",
+        // Sixteenths: two thirds and a third of an eighth; the second
+        // voice swings with them. Eighths stay plain.
+        "1920 160 64 95 0", "1920 160 76 95 0", "2080 80 65 95 0", "2080 80 77 95 0",
+        "2160 160 66 95 0", "2320 80 67 95 0", "2400 240 68 95 0", "2640 240 69 95 0",
         "2880 960 70 95 0",
         "3840 240 64 95 0", "4080 240 65 95 0", "4320 240 66 95 0", "4560 240 67 95 0",
         "4800 960 68 95 0"}},

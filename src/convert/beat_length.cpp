@@ -1,4 +1,4 @@
-// How many ticks a beat lasts: note value, dot, tuplet and triplet feel.
+// How many ticks a beat lasts: note value, dot, tuplet and swing.
 #include "convert/song_rules.h"
 
 namespace Tolvenar {
@@ -35,20 +35,21 @@ uint32_t PlainPosition(const TrackMeasure* cell, uint32_t index) {
 }  // namespace
 
 int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
-                         uint8_t tripletFeel) {
+                         Swing swing) {
   int64_t length = static_cast<int64_t>(ticksPerSixtyFourth) * PlainLength(beat);
   bool dotted = (beat->flags & kBeatDotted) != 0;
   bool tuplet = (beat->flags & kBeatTuplet) != 0;
   if (dotted) length += length / 2;
   if (tuplet) length = ApplyTuplet(length, beat->tuplet);
-  if (beat->duration == SwungDuration(tripletFeel) && !dotted && !tuplet) {
+  if (beat->duration == SwungDuration(swing) && !dotted && !tuplet) {
     // A swung pair fills the time of two plain notes, the first taking three
-    // quarters of it; sixteenths swing as eighths do, at half the size.
+    // quarters of it in the classic conversion and two thirds as played.
+    int64_t shift = swing == kSwingEighthsClassic ? length / 2 : length / 3;
     uint32_t pair = 2 * PlainLength(beat);
     if (position % pair == 0) {
-      length += length / 2;  // the on-beat note of a swung pair
+      length += shift;  // the on-beat note of a swung pair
     } else if (position % (pair / 2) == 0) {
-      length /= 2;  // the off-beat note
+      length -= shift;  // the off-beat note
     }
   }
   // At most 255 x 64 x 3 / 2 ticks, well inside int32.
@@ -56,10 +57,10 @@ int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerS
 }
 
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
-                   uint8_t tripletFeel) {
+                   Swing swing) {
   const Beat* beat = &cell->beats[index];
   return BeatLengthAt(beat, PlainLength(beat), PlainPosition(cell, index), ticksPerSixtyFourth,
-                      tripletFeel);
+                      swing);
 }
 
 }  // namespace Tolvenar

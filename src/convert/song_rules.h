@@ -17,20 +17,31 @@ constexpr int8_t kLongestDuration = -2;  // whole note
 constexpr int8_t kShortestDuration = 4;  // sixty-fourth
 constexpr int8_t kSwungDuration = 1;     // the eighth that triplet feel swings
 
-// Triplet feel: 1 swings pairs of eighths, 2 pairs of sixteenths (version 5
-// stores it per measure); any other value swings nothing.
-constexpr uint8_t kSwingEighths = 1;
-constexpr uint8_t kSwingSixteenths = 2;
+// How a measure swings: the note value whose pairs swing and how a pair
+// divides its time.
+enum Swing : uint8_t {
+  kSwingNone,
+  kSwingEighthsClassic,  // the classic conversion: three quarters and a quarter
+  kSwingEighths,         // triplet feel as played: two thirds and a third
+  kSwingSixteenths,      // the same for pairs of sixteenths
+};
 
-// The song-wide byte of the records swings eighths when it is exactly 1.
-inline uint8_t SongTripletFeel(const FileStruct* song) {
-  return song->tripletFeel == kSwingEighths ? kSwingEighths : 0;
+// The classic conversion swings eighths when the song-wide byte of the
+// records is exactly 1.
+inline Swing ClassicSwing(const FileStruct* song) {
+  return song->tripletFeel == 1 ? kSwingEighthsClassic : kSwingNone;
 }
 
-// The note value the feel swings, or a duration no beat has.
-inline int SwungDuration(uint8_t tripletFeel) {
-  if (tripletFeel == kSwingEighths) return kSwungDuration;
-  return tripletFeel == kSwingSixteenths ? kSwungDuration + 1 : INT32_MIN;
+// Full playback's swing for a triplet-feel value: 1 eighths, 2 sixteenths.
+inline Swing TripletFeelSwing(uint8_t tripletFeel) {
+  if (tripletFeel == 1) return kSwingEighths;
+  return tripletFeel == 2 ? kSwingSixteenths : kSwingNone;
+}
+
+// The note value the swing shapes, or a duration no beat has.
+inline int SwungDuration(Swing swing) {
+  if (swing == kSwingEighthsClassic || swing == kSwingEighths) return kSwungDuration;
+  return swing == kSwingSixteenths ? kSwungDuration + 1 : INT32_MIN;
 }
 
 // A duration outside -2..4 has no note value: it is clamped into the range
@@ -62,22 +73,21 @@ inline uint32_t PlainLength(const Beat* beat) {
   return kPlainLengths.byDuration[static_cast<uint8_t>(beat->duration)];
 }
 
-// Ticks of beat `index` of the cell: note value, dot, tuplet, triplet feel
-// (kSwingEighths, kSwingSixteenths or none).
+// Ticks of beat `index` of the cell: note value, dot, tuplet, swing.
 int32_t BeatLength(const TrackMeasure* cell, uint32_t index, uint32_t ticksPerSixtyFourth,
-                   uint8_t tripletFeel);
+                   Swing swing);
 // The same for a beat whose predecessors in the cell have plain lengths
 // summing to position (only its value modulo 16 counts, so it may wrap).
 int32_t ShapedBeatLength(const Beat* beat, uint32_t position, uint32_t ticksPerSixtyFourth,
-                         uint8_t tripletFeel);
+                         Swing swing);
 // BeatLength for a walk that carries the position along; plain is the
 // beat's own PlainLength.
 inline int32_t BeatLengthAt(const Beat* beat, uint32_t plain, uint32_t position,
-                            uint32_t ticksPerSixtyFourth, uint8_t tripletFeel) {
+                            uint32_t ticksPerSixtyFourth, Swing swing) {
   // Most beats are neither dotted, tuplets nor swung eighths.
   bool shaped = (beat->flags & (kBeatDotted | kBeatTuplet)) != 0 ||
-                beat->duration == SwungDuration(tripletFeel);
-  if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, tripletFeel);
+                beat->duration == SwungDuration(swing);
+  if (shaped) return ShapedBeatLength(beat, position, ticksPerSixtyFourth, swing);
   // At most 255 x 64 ticks.
   return static_cast<int32_t>(ticksPerSixtyFourth * plain);
 }

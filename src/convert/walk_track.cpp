@@ -100,7 +100,7 @@ void WalkTrack(ClassicWalk* walk, uint32_t track, const TrackMeasure* cell, uint
   const Beat* beats = cell != nullptr ? cell->beats : nullptr;
   uint32_t beatCount = cell != nullptr ? cell->beatCount : 0;
   uint32_t perSixtyFourth = walk->ticksPerSixtyFourth;
-  uint8_t tripletFeel = SongTripletFeel(walk->song);
+  Swing swing = ClassicSwing(walk->song);
   NoteOffs offs[2];
   NoteOffs* sounding = &offs[0];  // the last started beat's
   NoteOffs* starting = &offs[1];
@@ -121,7 +121,7 @@ void WalkTrack(ClassicWalk* walk, uint32_t track, const TrackMeasure* cell, uint
     }
     const Beat* beat = &beats[next];
     uint32_t plain = PlainLength(beat);
-    left = BeatLengthAt(beat, plain, position, perSixtyFourth, tripletFeel) - 1;
+    left = BeatLengthAt(beat, plain, position, perSixtyFourth, swing) - 1;
     position += plain;
     if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
       StartMixingBeat(walk, track, at, plan, beat, *sounding, starting, &writer);

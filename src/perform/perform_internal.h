@@ -109,13 +109,15 @@ struct PerformContext {
   PerformStatus status;      // the first failure, or kPerformDone
 };
 
-// The triplet feel of a measure (kSwingEighths, kSwingSixteenths or none).
-inline uint8_t MeasureTripletFeel(const PerformContext* context, uint32_t measure) {
+// How a measure swings: by its own triplet feel in a version 5 song, by the
+// song-wide byte (exactly 1: eighths) in the others. Full playback swings a
+// pair two thirds and a third, in every format.
+inline Swing MeasureSwing(const PerformContext* context, uint32_t measure) {
   const SongExtras* extras = context->extras;
   if (extras != nullptr && extras->measureTripletFeel != nullptr) {
-    return extras->measureTripletFeel[measure];
+    return TripletFeelSwing(extras->measureTripletFeel[measure]);
   }
-  return SongTripletFeel(context->song);
+  return TripletFeelSwing(context->song->tripletFeel == 1 ? 1 : 0);
 }
 
 // A voice's cell (voice 0: the records' grid, 1: the second voice), or null

@@ -18,7 +18,7 @@ void ComputeContentTicks(PerformContext* context) {
   const FileStruct* song = context->song;
   for (uint32_t m = 0; m < song->measureCount; ++m) {
     uint32_t longest = 0;
-    uint8_t tripletFeel = MeasureTripletFeel(context, m);
+    Swing swing = MeasureSwing(context, m);
     for (uint32_t t = 0; t < song->trackCount; ++t) {
       for (uint32_t voice = 0; voice < 2; ++voice) {
         const TrackMeasure* cell = VoiceCell(context, voice, m, t);
@@ -29,7 +29,7 @@ void ComputeContentTicks(PerformContext* context) {
           const Beat* beat = &cell->beats[b];
           uint32_t plain = PlainLength(beat);
           int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                        tripletFeel);
+                                        swing);
           position += plain;
           if (length > 0) ticks += static_cast<uint32_t>(length);
         }

@@ -602,7 +602,7 @@ struct VoiceCursor {
 // first), so that a voice meets the other's sounds of the same tick.
 void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   PerformContext* context = walk->context;
-  uint8_t tripletFeel = MeasureTripletFeel(context, at.measure);
+  Swing swing = MeasureSwing(context, at.measure);
   VoiceCursor cursors[kVoiceCount];
   for (uint32_t v = 0; v < kVoiceCount; ++v) {
     cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
@@ -620,7 +620,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     VoiceCursor& c = cursors[voice];
     const Beat* beat = &c.cell->beats[c.beat];
     uint32_t plain = PlainLength(beat);
-    int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, tripletFeel);
+    int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, swing);
     c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
     PlayBeat(walk, voice, beat, c.beat, at, c.tick, ticks);
