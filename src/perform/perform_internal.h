@@ -7,7 +7,9 @@
 
 // The rules shared with the classic walk, used through these names only:
 // TempoToMicroseconds, VolumeToController, IsValidOneBased,
-// TrackChannelEntry, MeasureCell, PlainLength and BeatLengthAt.
+// TrackChannelEntry, TrackChannelPair, MeasureCell, PlainLength,
+// BeatLengthAt with its Swing, and the note constants (kSlotCount,
+// kNotePlayable, kNoteDynamic, kNoteTypeNormal, kNoteOffVelocity).
 #include "convert/song_rules.h"
 #include "midi/chunk_writer.h"
 #include "orlix/tolvenar.h"
@@ -225,6 +227,16 @@ inline bool HasSeparateEffectsChannel(const Track* track) {
   return HasChannel(track->midiChannel) && HasChannel(track->effectsMidiChannel) &&
          track->effectsMidiChannel != track->midiChannel;
 }
+
+// Controllers beyond volume that the channel table and mix tables set.
+constexpr uint8_t kPanController = 10;
+constexpr uint8_t kReverbController = 91;
+constexpr uint8_t kTremoloController = 92;
+constexpr uint8_t kChorusController = 93;
+constexpr uint8_t kPhaserController = 95;
+
+// The pitch wheel at rest.
+constexpr uint16_t kWheelCentre = 8192;
 
 // Channel-table value (0..255) x 8, at most 127: pan and the effect sends.
 inline uint8_t SendLevel(uint8_t value) {

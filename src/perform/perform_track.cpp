@@ -9,7 +9,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint32_t kSlotCount = 7;
 // Version 5 cells hold two voices; each voice keeps its own sounding notes.
 constexpr uint32_t kVoiceCount = 2;
 
@@ -18,10 +17,7 @@ constexpr uint8_t kStatusRest = 2;
 
 constexpr uint8_t kNoteGhost = 0x04;
 constexpr uint8_t kNoteHasEffects = 0x08;
-constexpr uint8_t kNoteHasDynamic = 0x10;
-constexpr uint8_t kNoteHasTypeAndFret = 0x20;
 constexpr uint8_t kNoteAccent = 0x40;
-constexpr uint8_t kNoteNormal = 1;
 constexpr uint8_t kNoteTie = 2;
 constexpr uint8_t kNoteDead = 3;
 constexpr int32_t kForte = 6;
@@ -49,13 +45,6 @@ constexpr uint8_t kSlideLegato = 2;
 constexpr int32_t kVibratoCents = 25;
 constexpr int32_t kWideVibratoCents = 50;
 
-// Mix-table controllers beyond volume.
-constexpr uint8_t kPan = 10;
-constexpr uint8_t kReverb = 91;
-constexpr uint8_t kChorus = 93;
-constexpr uint8_t kPhaser = 95;
-constexpr uint8_t kTremolo = 92;
-
 struct Voice {
   Sound sounds[kSlotCount];
 };
@@ -68,8 +57,7 @@ struct TrackWalk {
   bool plays;  // a valid main channel and strings
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
-  uint8_t pair[2];
-  uint32_t pairCount;
+  ChannelPair pair;  // program and controllers go to both
   Voice voices[kVoiceCount];
 };
 
@@ -283,8 +271,8 @@ bool CutSoundsAt(Voice* voice, uint64_t at) {
 
 void SendPair(TrackWalk* walk, uint64_t tick, uint8_t kind, uint8_t data1, uint8_t data2) {
   PerformContext* context = walk->context;
-  for (uint32_t i = 0; i < walk->pairCount; ++i) {
-    AddTimed(context, &context->events, tick, kind, ChannelData(walk->pair[i], data1, data2));
+  for (uint32_t i = 0; i < walk->pair.count; ++i) {
+    AddTimed(context, &context->events, tick, kind, ChannelData(walk->pair.channels[i], data1, data2));
   }
 }
 
@@ -303,7 +291,8 @@ void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
              VolumeToController(static_cast<uint8_t>(mix->volume)));
   }
   const int8_t values[5] = {mix->balance, mix->reverb, mix->chorus, mix->phaser, mix->tremolo};
-  const uint8_t controllers[5] = {kPan, kReverb, kChorus, kPhaser, kTremolo};
+  const uint8_t controllers[5] = {kPanController, kReverbController, kChorusController,
+                                  kPhaserController, kTremoloController};
   for (int i = 0; i < 5; ++i) {
     if (values[i] != -1) {
       SendPair(walk, tick, kTimedControl, controllers[i], SendLevel(static_cast<uint8_t>(values[i])));
@@ -330,7 +319,7 @@ const NoteEffects* EffectsOf(const Note* note) {
 bool HasGrace(const Note* note) {
   const NoteEffects* effects = EffectsOf(note);
   return effects != nullptr && (effects->flags1 & kEffectGrace) != 0 &&
-         (note->flags & kNoteHasTypeAndFret) != 0 && note->type != kNoteTie;
+         (note->flags & kNotePlayable) != 0 && note->type != kNoteTie;
 }
 
 // A grace note's duration byte: 1 a sixty-fourth, 2 a thirty-second, 3 a
@@ -418,9 +407,9 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
               const BeatShape& shape) {
   PerformContext* context = walk->context;
   const Note* note = &beat->notes[slot];
-  if ((note->flags & kNoteHasTypeAndFret) == 0) return;
+  if ((note->flags & kNotePlayable) == 0) return;
   uint8_t type = note->type;
-  if (type != kNoteNormal && type != kNoteTie && type != kNoteDead) return;
+  if (type != kNoteTypeNormal && type != kNoteTie && type != kNoteDead) return;
   const NoteEffects* effects = EffectsOf(note);
   const NoteExtras* extras = shape.extras != nullptr ? shape.extras[slot] : nullptr;
   Sound* sound = &voice->sounds[slot];
@@ -451,11 +440,11 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   int32_t levels = ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
   // A heavy accent (kept as an accent in the record) is one level more.
   if (extras != nullptr && extras->heavyAccent != 0) ++levels;
-  uint8_t velocity = DynamicVelocity((note->flags & kNoteHasDynamic) != 0 ? note->dynamic
+  uint8_t velocity = DynamicVelocity((note->flags & kNoteDynamic) != 0 ? note->dynamic
                                                                         : shape.dynamic,
                                      levels);
   bool grace = HasGrace(note);
-  if (pitch >= 0 && !grace && type == kNoteNormal &&
+  if (pitch >= 0 && !grace && type == kNoteTypeNormal &&
       AbsorbIntoLegato(walk, sound, pitch, start, end, letRing, wheel, shape)) {
     return;
   }
@@ -564,7 +553,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
     // A version 5 note without a dynamic of its own plays forte: the
     // format stores every other dynamic with its note.
-    if ((note->flags & kNoteHasDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
+    if ((note->flags & kNoteDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
     if (HasGrace(note) && !onBeat) {
       uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
       if (grace > longestGrace) longestGrace = grace;
@@ -642,10 +631,7 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   walk->wheelChannel = HasSeparateEffectsChannel(track)
                            ? static_cast<uint8_t>(track->effectsMidiChannel - 1)
                            : walk->mainChannel;
-  if (HasChannel(track->midiChannel)) walk->pair[walk->pairCount++] = walk->mainChannel;
-  if (HasChannel(track->effectsMidiChannel) && track->effectsMidiChannel != track->midiChannel) {
-    walk->pair[walk->pairCount++] = static_cast<uint8_t>(track->effectsMidiChannel - 1);
-  }
+  walk->pair = TrackChannelPair(track);
 }
 
 }  // namespace

@@ -58,7 +58,6 @@ struct Sound {
   uint64_t heldUntil;
 };
 
-constexpr uint16_t kWheelCentre = 8192;
 constexpr int32_t kOctaveCents = 1200;
 
 // Pitch of a note of the track on slot `slot`: tuning + capo + fret, a

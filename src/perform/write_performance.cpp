@@ -10,22 +10,14 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint8_t kNoteOffVelocityByte = 80;
 constexpr uint8_t kProgramLimit = 128;
-constexpr uint16_t kWheelCentre = 8192;
 constexpr uint8_t kBendRangeSemitones = 12;
-constexpr uint8_t kNoChannel = 0xFF;
 
 // Registered parameter 0 (pitch-bend range) through data entry.
 constexpr uint8_t kRpnHigh = 101;
 constexpr uint8_t kRpnLow = 100;
 constexpr uint8_t kDataEntryHigh = 6;
 constexpr uint8_t kDataEntryLow = 38;
-constexpr uint8_t kPan = 10;
-constexpr uint8_t kReverb = 91;
-constexpr uint8_t kChorus = 93;
-constexpr uint8_t kPhaser = 95;
-constexpr uint8_t kTremolo = 92;
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
@@ -67,17 +59,6 @@ bool Program(PerformContext* context, ChunkWriter* writer, uint8_t channel, uint
   return Written(context, writer, before, WriteProgramChange(writer, channel, program));
 }
 
-// The track's channels: main first, then effects when separate; kNoChannel
-// for one that is missing.
-void TrackChannels(const Track* track, uint8_t channels[2]) {
-  channels[0] = HasChannel(track->midiChannel) ? static_cast<uint8_t>(track->midiChannel - 1)
-                                               : kNoChannel;
-  channels[1] = kNoChannel;
-  if (HasChannel(track->effectsMidiChannel) && track->effectsMidiChannel != track->midiChannel) {
-    channels[1] = static_cast<uint8_t>(track->effectsMidiChannel - 1);
-  }
-}
-
 // The status byte of each kind of a track's timed events.
 constexpr uint8_t kKindStatus[8] = {0,
                                     kStatusNoteOff,
@@ -117,7 +98,7 @@ bool WriteTrackEvents(PerformContext* context, const TimedList* list, ChunkWrite
       wheel[channel] = value;
       ++wheelEvents;
     } else if (kind == kTimedNoteOff) {
-      data2 = kNoteOffVelocityByte;
+      data2 = kNoteOffVelocity;
     } else if (kind == kTimedNoteOn) {
       ++noteOns;
     } else if (kind == kTimedNone) {
@@ -219,39 +200,33 @@ void WriteConductorStart(PerformContext* context, ChunkWriter* writer) {
 void WriteTrackSetUp(PerformContext* context, ChunkWriter* writer, uint32_t index) {
   const Track* track = &context->song->tracks[index];
   if (!WriteText(context, writer, kMetaTrackName, track->name)) return;
-  uint8_t channels[2];
-  TrackChannels(track, channels);
+  ChannelPair pair = TrackChannelPair(track);
+  const uint8_t* channels = pair.channels;
   const MidiChannel* entry = TrackChannelEntry(context->song, track);
   if (entry != nullptr) {
     uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
     const uint8_t settings[6][2] = {
         {kMidiControllerChannelVolume, VolumeToController(entry->volume)},
-        {kPan, SendLevel(entry->balance)},
-        {kReverb, SendLevel(entry->reverb)},
-        {kChorus, SendLevel(entry->chorus)},
-        {kPhaser, SendLevel(entry->phaser)},
-        {kTremolo, SendLevel(entry->tremolo)},
+        {kPanController, SendLevel(entry->balance)},
+        {kReverbController, SendLevel(entry->reverb)},
+        {kChorusController, SendLevel(entry->chorus)},
+        {kPhaserController, SendLevel(entry->phaser)},
+        {kTremoloController, SendLevel(entry->tremolo)},
     };
-    for (uint8_t channel : channels) {
-      if (channel != kNoChannel && program < kProgramLimit &&
-          !Program(context, writer, channel, program)) {
-        return;
-      }
+    for (uint32_t i = 0; i < pair.count && program < kProgramLimit; ++i) {
+      if (!Program(context, writer, channels[i], program)) return;
     }
     for (const auto& setting : settings) {
-      for (uint8_t channel : channels) {
-        if (channel != kNoChannel && !Control(context, writer, channel, setting[0], setting[1])) {
-          return;
-        }
+      for (uint32_t i = 0; i < pair.count; ++i) {
+        if (!Control(context, writer, channels[i], setting[0], setting[1])) return;
       }
     }
   }
-  for (uint8_t channel : channels) {
-    if (channel == kNoChannel) continue;
-    if (!Control(context, writer, channel, kRpnHigh, 0) ||
-        !Control(context, writer, channel, kRpnLow, 0) ||
-        !Control(context, writer, channel, kDataEntryHigh, kBendRangeSemitones) ||
-        !Control(context, writer, channel, kDataEntryLow, 0)) {
+  for (uint32_t i = 0; i < pair.count; ++i) {
+    if (!Control(context, writer, channels[i], kRpnHigh, 0) ||
+        !Control(context, writer, channels[i], kRpnLow, 0) ||
+        !Control(context, writer, channels[i], kDataEntryHigh, kBendRangeSemitones) ||
+        !Control(context, writer, channels[i], kDataEntryLow, 0)) {
       return;
     }
   }
