@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/handle_midi.h"
 #include "support/midi_decoder.h"
 #include "support/midi_validator.h"
 #include "support/playback_options.h"
@@ -185,15 +186,11 @@ TEST(Corpus, EveryVersion5SongOpensAsAHandleAndConverts) {
   }
 }
 
-std::vector<uint8_t> HandleMidi(const std::string& path, unsigned playback) {
-  std::vector<uint8_t> midi;
+std::vector<uint8_t> FileMidi(const std::string& path, unsigned playback) {
   ORLIX_Song* song = ORLIX_OpenFile(path.c_str(), nullptr);
-  if (!song) return midi;
-  ORLIX_MidiOptions options = {sizeof options, playback, 0, 0};
-  unsigned char* buffer = nullptr;
-  size_t size = 0;
-  if (ORLIX_ToMidi(song, &options, &buffer, &size, nullptr)) midi.assign(buffer, buffer + size);
-  ORLIX_DestroyMidiBuffer(buffer);
+  if (!song) return {};
+  ORLIX_MidiOptions options = {sizeof options, playback, 480, 0};
+  std::vector<uint8_t> midi = HandleMidi(song, options);
   ORLIX_Close(song);
   return midi;
 }
@@ -222,8 +219,8 @@ TEST(Corpus, Version5SavesConvertAsTheirVersion4Siblings) {
   for (const Pair& pair : pairs) {
     std::string base = std::string(ORLIX_CORPUS_DIR) + "/";
     for (unsigned playback : {ORLIX_PLAYBACK_CLASSIC, ORLIX_PLAYBACK_FULL}) {
-      std::vector<uint8_t> four = HandleMidi(base + "gp4/" + pair.piece + ".gp4", playback);
-      std::vector<uint8_t> five = HandleMidi(base + "gp5/" + pair.piece + ".gp5", playback);
+      std::vector<uint8_t> four = FileMidi(base + "gp4/" + pair.piece + ".gp4", playback);
+      std::vector<uint8_t> five = FileMidi(base + "gp5/" + pair.piece + ".gp5", playback);
       ASSERT_FALSE(four.empty()) << pair.piece;
       ASSERT_FALSE(five.empty()) << pair.piece;
       bool same = playback == ORLIX_PLAYBACK_FULL ? pair.sameFull : pair.sameClassic;
@@ -251,16 +248,6 @@ TEST(Corpus, EveryCutOfEveryShortVersion5SongFailsCleanly) {
       ASSERT_LE(error.offset, static_cast<long long>(length)) << path;
     }
   }
-}
-
-std::vector<uint8_t> HandleMidi(ORLIX_Song* song) {
-  unsigned char* buffer = nullptr;
-  size_t size = 0;
-  ORLIX_Error error;
-  EXPECT_EQ(1, ORLIX_ToMidi(song, &kClassic, &buffer, &size, &error)) << error.message;
-  std::vector<uint8_t> bytes(buffer, buffer + size);
-  ORLIX_DestroyMidiBuffer(buffer);
-  return bytes;
 }
 
 // From memory, from a path, and from a stream that starts after some other

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orlix/orlix.h"
+#include "support/handle_midi.h"
 #include "support/midi_validator.h"
 #include "support/playback_options.h"
 #include "support/record_reading.h"
@@ -22,16 +23,6 @@
 using namespace orlix_test;
 
 namespace {
-
-std::vector<uint8_t> HandleMidi(ORLIX_Song* song) {
-  unsigned char* buffer = nullptr;
-  size_t size = 0;
-  ORLIX_Error error;
-  EXPECT_EQ(1, ORLIX_ToMidi(song, &kClassic, &buffer, &size, &error)) << error.message;
-  std::vector<uint8_t> bytes(buffer, buffer + size);
-  ORLIX_DestroyMidiBuffer(buffer);
-  return bytes;
-}
 
 // The version 3 bytes open as a handle of format 3 into the records that
 // LoadFileStruct gives for the version 4 bytes, apart from the version text
