@@ -372,27 +372,6 @@ const TwinCase kChordCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Chords, Version3Twin, ::testing::ValuesIn(kChordCases), CaseName);
 
-MixTableRecord FullMix(int format) {
-  MixTableRecord mix;
-  mix.format = format;
-  mix.instrument = 30;
-  mix.volume = 14;
-  mix.balance = 8;
-  mix.chorus = 2;
-  mix.reverb = 3;
-  mix.phaser = 4;
-  mix.tremolo = 5;
-  mix.tempo = 90;
-  mix.volumeDuration = 1;
-  mix.balanceDuration = 2;
-  mix.chorusDuration = 3;
-  mix.reverbDuration = 4;
-  mix.phaserDuration = 5;
-  mix.tremoloDuration = 6;
-  mix.tempoDuration = 7;
-  return mix;
-}
-
 std::function<void(SongFile&)> WithMix(const MixTableRecord& mix) {
   return [=](SongFile& s) {
     FirstBeat(s).flags |= 0x10;
@@ -408,7 +387,7 @@ MixTableRecord InstrumentOnly(int format) {
 }
 
 const TwinCase kMixTableCases[] = {
-    {"EveryValue", WithMix(FullMix(3)), WithMix(FullMix(4))},
+    {"EveryValue", WithMix(EveryValueMix(3)), WithMix(EveryValueMix(4))},
     {"InstrumentAlone", WithMix(InstrumentOnly(3)), WithMix(InstrumentOnly(4))},
 };
 INSTANTIATE_TEST_SUITE_P(MixTable, Version3Twin, ::testing::ValuesIn(kMixTableCases), CaseName);

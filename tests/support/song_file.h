@@ -211,23 +211,11 @@ inline Version3BeatEffectsRecord Version3Effects(uint8_t flags, uint8_t kind, in
   return effects;
 }
 
-// Every part a version 3 beat can carry: dot, status, tuplet, a chord of
-// the given shape, text, the given beat effects, a mix table with every
-// value, and seven notes with every note part, the three note types and
-// version 3 note effects (all five of them on most).
-inline BeatRecord EveryPartVersion3Beat(Version3Chord chord, const Version3BeatEffectsRecord& effects) {
-  BeatRecord beat;
-  beat.flags = 0x01 | 0x02 | 0x04 | 0x08 | 0x10 | 0x20 | 0x40;
-  beat.status = 1;
-  beat.duration = 1;
-  beat.tuplet = 3;
-  OldChordRecord old;
-  if (chord == Version3Chord::kOldWithoutFrets) old.baseFret = 0;
-  beat.chord = chord == Version3Chord::kNew ? Version3ChordRecord().bytes() : old.bytes();
-  beat.text = "beat text";
-  beat.effects = effects.bytes();
+// A mix table that changes every value, each over its own duration, in the
+// layout of the given format.
+inline MixTableRecord EveryValueMix(int format) {
   MixTableRecord mix;
-  mix.format = 3;
+  mix.format = format;
   mix.instrument = 30;
   mix.volume = 14;
   mix.balance = 8;
@@ -243,7 +231,25 @@ inline BeatRecord EveryPartVersion3Beat(Version3Chord chord, const Version3BeatE
   mix.phaserDuration = 5;
   mix.tremoloDuration = 6;
   mix.tempoDuration = 7;
-  beat.mixTable = mix.bytes();
+  return mix;
+}
+
+// Every part a version 3 beat can carry: dot, status, tuplet, a chord of
+// the given shape, text, the given beat effects, a mix table with every
+// value, and seven notes with every note part, the three note types and
+// version 3 note effects (all five of them on most).
+inline BeatRecord EveryPartVersion3Beat(Version3Chord chord, const Version3BeatEffectsRecord& effects) {
+  BeatRecord beat;
+  beat.flags = 0x01 | 0x02 | 0x04 | 0x08 | 0x10 | 0x20 | 0x40;
+  beat.status = 1;
+  beat.duration = 1;
+  beat.tuplet = 3;
+  OldChordRecord old;
+  if (chord == Version3Chord::kOldWithoutFrets) old.baseFret = 0;
+  beat.chord = chord == Version3Chord::kNew ? Version3ChordRecord().bytes() : old.bytes();
+  beat.text = "beat text";
+  beat.effects = effects.bytes();
+  beat.mixTable = EveryValueMix(3).bytes();
   beat.strings = 0x7F;
   const uint8_t noteEffects[] = {0x1F, 0x1F, 0x04, 0x11, 0x0A, 0x1F, 0x13};
   for (int slot = 0; slot < 7; ++slot) {
