@@ -273,9 +273,10 @@ TEST_P(AllocationSweep, RefusedFileBufferLeavesTheRecordIntact) {
 
 // The handle path, from memory and from a stream: a refused allocation
 // fails the open as out of memory (nothing left allocated, which the
-// sanitizer build checks), or costs only a lyrics line; an opened song
-// holds the reference's records.
-void SweepHandleOpens(const Bytes& bytes, const FileStruct& reference) {
+// sanitizer build checks); a song that opened goes to check(song, refused)
+// and is closed.
+template <typename CheckOpened>
+void SweepOpens(const Bytes& bytes, CheckOpened check) {
   MemoryStream in(bytes);
   for (bool fromStream : {false, true}) {
     long failures = 0;
@@ -296,70 +297,55 @@ void SweepHandleOpens(const Bytes& bytes, const FileStruct& reference) {
             EXPECT_LE(opened.second.offset, static_cast<long long>(bytes.size()));
             return;
           }
-          const FileStruct* records = ORLIX_GetSong(song);
-          if (refused && MissingLyricsLines(*records) == MissingLyricsLines(reference) + 1) {
-            EXPECT_EQ(reference.measureCount, records->measureCount);
-          } else {
-            EXPECT_TRUE(SameSong(reference, *records));
-          }
-          ORLIX_Close(song);
-        });
-    EXPECT_GT(failures, 1) << (fromStream ? "stream" : "memory");
-    EXPECT_LT(runs, 40) << "a handle's records come from a few blocks";
-  }
-}
-
-// The version 5 reader on the handle path: a refused allocation fails the
-// open as out of memory, or costs only a lyrics line; an opened song holds
-// the records and the extras of an open that nothing refused.
-TEST(AllocationSweepVersion5, HandleOpensWholeOrFailsAsOutOfMemory) {
-  Bytes bytes = EveryRecordTwin("FICHIER GUITAR PRO v5.10").five.bytes();
-  ORLIX_Song* reference = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
-  ASSERT_NE(nullptr, reference);
-  const FileStruct* records = ORLIX_GetSong(reference);
-  MemoryStream in(bytes);
-  for (bool fromStream : {false, true}) {
-    long failures = 0;
-    long runs = SweepAllocationFailures(
-        [&] {
-          ORLIX_Error error;
-          rewind(in.get());
-          ORLIX_Song* song = fromStream ? ORLIX_OpenStream(in.get(), &error)
-                                        : ORLIX_OpenMemory(bytes.data.data(), bytes.size(), &error);
-          return std::make_pair(song, error);
-        },
-        [&](const std::pair<ORLIX_Song*, ORLIX_Error>& opened, bool refused) {
-          ORLIX_Song* song = opened.first;
-          if (!song) {
-            ++failures;
-            EXPECT_TRUE(refused);
-            EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, opened.second.kind);
-            EXPECT_LE(opened.second.offset, static_cast<long long>(bytes.size()));
-            return;
-          }
-          if (!refused || MissingLyricsLines(*ORLIX_GetSong(song)) == MissingLyricsLines(*records)) {
-            EXPECT_TRUE(SameSong(*records, *ORLIX_GetSong(song)));
-          }
-          for (unsigned m = 0; m < records->measureCount; ++m) {
-            EXPECT_EQ(ORLIX_GetMeasureEndings(reference, m), ORLIX_GetMeasureEndings(song, m));
-            for (unsigned t = 0; t < records->trackCount; ++t) {
-              const TrackMeasure* want = ORLIX_GetSecondVoice(reference, m, t);
-              const TrackMeasure* got = ORLIX_GetSecondVoice(song, m, t);
-              ASSERT_NE(nullptr, got);
-              ASSERT_EQ(want->beatCount, got->beatCount);
-              for (uint32_t b = 0; b < got->beatCount; ++b) {
-                EXPECT_TRUE(SameBeat(want->beats[b], got->beats[b]));
-                for (unsigned slot = 0; slot < 7; ++slot)
-                  EXPECT_EQ(ORLIX_GetNoteExtras(reference, 2, m, t, b, slot, nullptr),
-                            ORLIX_GetNoteExtras(song, 2, m, t, b, slot, nullptr));
-              }
-            }
-          }
+          check(song, refused);
           ORLIX_Close(song);
         });
     EXPECT_GT(failures, 1) << (fromStream ? "stream" : "memory");
     EXPECT_LT(runs, 40) << "a handle's records and extras come from a few blocks";
   }
+}
+
+// An opened song holds the reference's records, or lacks only a lyrics
+// line whose allocation was refused.
+void SweepHandleOpens(const Bytes& bytes, const FileStruct& reference) {
+  SweepOpens(bytes, [&](ORLIX_Song* song, bool refused) {
+    const FileStruct* records = ORLIX_GetSong(song);
+    if (refused && MissingLyricsLines(*records) == MissingLyricsLines(reference) + 1) {
+      EXPECT_EQ(reference.measureCount, records->measureCount);
+    } else {
+      EXPECT_TRUE(SameSong(reference, *records));
+    }
+  });
+}
+
+// The version 5 reader on the handle path: an opened song holds the
+// records and the extras of an open that nothing refused (a refusal may
+// cost only a lyrics line).
+TEST(AllocationSweepVersion5, HandleOpensWholeOrFailsAsOutOfMemory) {
+  Bytes bytes = EveryRecordTwin("FICHIER GUITAR PRO v5.10").five.bytes();
+  ORLIX_Song* reference = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
+  ASSERT_NE(nullptr, reference);
+  const FileStruct* records = ORLIX_GetSong(reference);
+  SweepOpens(bytes, [&](ORLIX_Song* song, bool refused) {
+    if (!refused || MissingLyricsLines(*ORLIX_GetSong(song)) == MissingLyricsLines(*records)) {
+      EXPECT_TRUE(SameSong(*records, *ORLIX_GetSong(song)));
+    }
+    for (unsigned m = 0; m < records->measureCount; ++m) {
+      EXPECT_EQ(ORLIX_GetMeasureEndings(reference, m), ORLIX_GetMeasureEndings(song, m));
+      for (unsigned t = 0; t < records->trackCount; ++t) {
+        const TrackMeasure* want = ORLIX_GetSecondVoice(reference, m, t);
+        const TrackMeasure* got = ORLIX_GetSecondVoice(song, m, t);
+        ASSERT_NE(nullptr, got);
+        ASSERT_EQ(want->beatCount, got->beatCount);
+        for (uint32_t b = 0; b < got->beatCount; ++b) {
+          EXPECT_TRUE(SameBeat(want->beats[b], got->beats[b]));
+          for (unsigned slot = 0; slot < 7; ++slot)
+            EXPECT_EQ(ORLIX_GetNoteExtras(reference, 2, m, t, b, slot, nullptr),
+                      ORLIX_GetNoteExtras(song, 2, m, t, b, slot, nullptr));
+        }
+      }
+    }
+  });
   ORLIX_Close(reference);
 }
 
