@@ -275,10 +275,11 @@ NewChordRecord DefaultDiagramAsVersion4() {
   return chord;
 }
 
-// A diagram "E" with two barres, as a real file holds it.
-Version3ChordRecord TwoBarreE() {
-  Version3ChordRecord chord;
-  chord.sharp = 1;
+// A diagram "E" with two barres, as a real file holds it, in either
+// layout: the fields the two share (the version 4 one has a seventh
+// string, left unset here).
+template <typename Chord>
+Chord WithTwoBarreE(Chord chord) {
   chord.reserved1[0] = chord.reserved1[1] = chord.reserved1[2] = 0;
   chord.root = 4;
   chord.chordType = chord.extension = 0;
@@ -302,30 +303,14 @@ Version3ChordRecord TwoBarreE() {
   return chord;
 }
 
-NewChordRecord TwoBarreEAsVersion4() {
-  NewChordRecord chord = Version4Diagram();
-  chord.reserved1[0] = chord.reserved1[1] = chord.reserved1[2] = 0;
-  chord.root = 4;
-  chord.chordType = chord.extension = 0;
-  chord.bass = 4;
-  chord.diminishedAugmented = 0;
-  chord.add = 0;
-  chord.name = "E";
-  chord.fifth = chord.ninth = chord.eleventh = 0;
-  chord.baseFret = 1;
-  const int32_t frets[7] = {4, 5, 4, 2, 2, 0, -1};
-  for (int s = 0; s < 7; ++s) chord.frets[s] = frets[s];
-  chord.barreCount = 2;
-  chord.barreFrets[0] = 2;
-  chord.barreFrets[1] = 4;
-  chord.barreStarts[0] = chord.barreStarts[1] = 1;
-  chord.barreEnds[0] = 5;
-  chord.barreEnds[1] = 3;
-  const uint8_t omissions[7] = {0, 0, 0, 1, 1, 1, 1};
-  for (int i = 0; i < 7; ++i) chord.omissions[i] = omissions[i];
-  chord.reserved3 = 0;
-  return chord;
+Version3ChordRecord TwoBarreE() {
+  Version3ChordRecord chord;
+  chord.sharp = 1;
+  return WithTwoBarreE(chord);
 }
+
+// Version4Diagram() leaves the seventh string at -1.
+NewChordRecord TwoBarreEAsVersion4() { return WithTwoBarreE(Version4Diagram()); }
 
 const TwinCase kChordCases[] = {
     {"OldLayoutWithFrets", WithChord(OldChordRecord().bytes()), WithChord(OldChordRecord().bytes())},
