@@ -22,11 +22,6 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-constexpr int8_t kHalfBeat = -1;
-constexpr int8_t kQuarterBeat = 0;
-constexpr int8_t kEighthBeat = 1;
-constexpr int8_t kSixteenthBeat = 2;
-
 // ------------------------------------------------------------ song pieces
 
 NoteRecord Fret(int fret, uint8_t type = 1) {

@@ -22,12 +22,6 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-constexpr int8_t kWholeBeat = -2;
-constexpr int8_t kHalfBeat = -1;
-constexpr int8_t kQuarterBeat = 0;
-constexpr int8_t kEighthBeat = 1;
-constexpr int8_t kSixteenthBeat = 2;
-
 // ------------------------------------------------------------ song pieces
 
 Note5Record Fret(int fret, uint8_t type = 1) {

@@ -13,6 +13,13 @@
 
 namespace orlix_test {
 
+// A beat's duration byte for each note value.
+constexpr int8_t kWholeBeat = -2;
+constexpr int8_t kHalfBeat = -1;
+constexpr int8_t kQuarterBeat = 0;
+constexpr int8_t kEighthBeat = 1;
+constexpr int8_t kSixteenthBeat = 2;
+
 struct BendPointRecord {
   int32_t position = 0;
   int32_t value = 0;
