@@ -91,6 +91,22 @@ struct ChannelEntry {
   uint8_t volume = 13, balance = 8, chorus = 0, reverb = 0, phaser = 0, tremolo = 0;
 };
 
+// What every version's file starts with: the length byte and 30-byte field
+// of the version text, the song's information texts, the notice lines.
+template <size_t N>
+inline Bytes VersionAndTexts(const std::string& version, unsigned lengthByte, const std::string (&info)[N],
+                             const std::vector<std::string>& notice) {
+  Bytes b;
+  b.u8(lengthByte);
+  std::string field = version;
+  field.resize(30, '\0');
+  b.text(field);
+  for (const std::string& text : info) b.intByteString(text);
+  b.u32(notice.size());
+  for (const std::string& line : notice) b.intByteString(line);
+  return b;
+}
+
 // Everything of a song file up to and including the song block: 785 bytes
 // in version 4; 784 in version 3, which has no lyrics before the block.
 struct SongHead {
@@ -122,14 +138,8 @@ struct SongHead {
 
   // Version, information, notice and triplet feel: what precedes the lyrics.
   Bytes untilLyrics() const {
-    Bytes b;
-    b.u8(versionLengthByte < 0 ? version.size() : static_cast<unsigned>(versionLengthByte));
-    std::string field = version;
-    field.resize(30, '\0');
-    b.text(field);
-    for (const std::string& text : info) b.intByteString(text);
-    b.u32(notice.size());
-    for (const std::string& line : notice) b.intByteString(line);
+    unsigned lengthByte = static_cast<unsigned>(versionLengthByte < 0 ? version.size() : versionLengthByte);
+    Bytes b = VersionAndTexts(version, lengthByte, info, notice);
     b.u8(tripletFeel);
     return b;
   }

@@ -38,14 +38,7 @@ struct Song5Head {
   bool v510() const { return version == "FICHIER GUITAR PRO v5.10"; }
 
   Bytes bytes() const {
-    Bytes b;
-    b.u8(version.size());
-    std::string field = version;
-    field.resize(30, '\0');
-    b.text(field);
-    for (const std::string& text : info) b.intByteString(text);
-    b.u32(notice.size());
-    for (const std::string& line : notice) b.intByteString(line);
+    Bytes b = VersionAndTexts(version, static_cast<unsigned>(version.size()), info, notice);
     b.i32(lyricsTrack);
     for (int i = 0; i < 5; ++i) b.i32(i + 1).intString(lyrics[i]);
     if (v510()) b.zeros(19);  // master effect
