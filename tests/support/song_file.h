@@ -101,6 +101,21 @@ inline BendCurveRecord ThreePointCurve() {
   return curve;
 }
 
+// The note of an every-part beat on `slot`: every note part, the three
+// note types in turn; its effects are the caller's.
+inline NoteRecord EveryPartNote(int slot) {
+  NoteRecord note;
+  note.flags = 0x01 | 0x10 | 0x20 | 0x80 | 0x08;
+  note.type = static_cast<uint8_t>(slot % 3 + 1);  // normal, tied, dead
+  note.duration = 2;
+  note.tuplet = 3;
+  note.dynamic = static_cast<uint8_t>(slot + 1);
+  note.fret = static_cast<uint8_t>(slot);
+  note.leftFinger = 1;
+  note.rightFinger = 2;
+  return note;
+}
+
 // Every part a beat can carry: dot, status, tuplet, an old- or new-layout
 // chord, text, effects with tremolo bar, a full mix table, and seven notes
 // with every note part, effects with bend, and the three note types.
@@ -132,15 +147,7 @@ inline BeatRecord EveryPartBeat(bool newChord) {
   beat.mixTable = mix.bytes();
   beat.strings = 0x7F;
   for (int slot = 0; slot < 7; ++slot) {
-    NoteRecord note;
-    note.flags = 0x01 | 0x10 | 0x20 | 0x80 | 0x08;
-    note.type = static_cast<uint8_t>(slot % 3 + 1);  // normal, tied, dead
-    note.duration = 2;
-    note.tuplet = 3;
-    note.dynamic = static_cast<uint8_t>(slot + 1);
-    note.fret = static_cast<uint8_t>(slot);
-    note.leftFinger = 1;
-    note.rightFinger = 2;
+    NoteRecord note = EveryPartNote(slot);
     note.effects.flags1 = 0x01 | 0x10;
     note.effects.flags2 = 0x04 | 0x08 | 0x10 | 0x20;
     note.effects.bend = ThreePointCurve();
@@ -253,15 +260,7 @@ inline BeatRecord EveryPartVersion3Beat(Version3Chord chord, const Version3BeatE
   beat.strings = 0x7F;
   const uint8_t noteEffects[] = {0x1F, 0x1F, 0x04, 0x11, 0x0A, 0x1F, 0x13};
   for (int slot = 0; slot < 7; ++slot) {
-    NoteRecord note;
-    note.flags = 0x01 | 0x10 | 0x20 | 0x80 | 0x08;
-    note.type = static_cast<uint8_t>(slot % 3 + 1);  // normal, tied, dead
-    note.duration = 2;
-    note.tuplet = 3;
-    note.dynamic = static_cast<uint8_t>(slot + 1);
-    note.fret = static_cast<uint8_t>(slot);
-    note.leftFinger = 1;
-    note.rightFinger = 2;
+    NoteRecord note = EveryPartNote(slot);
     note.effects.format = 3;
     note.effects.flags1 = noteEffects[slot];
     note.effects.bend = ThreePointCurve();
