@@ -125,9 +125,21 @@ inline uint8_t DenominatorPower(uint8_t denominator) {
   return power;
 }
 
+// The time-signature event's thirty-second notes per quarter.
+constexpr uint8_t kThirtySecondsPerQuarter = 8;
+
 // MIDI clocks per metronome click: one click per denominator note.
 inline uint8_t ClocksPerClick(uint8_t denominator) {
   return static_cast<uint8_t>(96 / EffectiveDenominator(denominator));
+}
+
+// Where an end-repeat at `measure` jumps back to: the nearest begin-repeat
+// at or before it, else the first measure.
+inline uint32_t RepeatStart(const FileStruct* song, uint32_t measure) {
+  for (uint32_t m = measure + 1; m-- > 0;) {
+    if ((song->measureHeaders[m].flags & kMeasureBeginRepeat) != 0) return m;
+  }
+  return 0;
 }
 
 // ---------------------------------------------------------------- tempo
@@ -154,6 +166,9 @@ inline uint32_t SetTempoValue(uint32_t tempo) {
 constexpr int32_t kPortCount = 4;
 constexpr int32_t kChannelCount = 16;
 
+// A program byte of 128 or more is no MIDI program: no program change.
+constexpr uint8_t kProgramLimit = 128;
+
 // Song volume byte (0..16) to a controller 7 value (0..127).
 uint8_t VolumeToController(uint8_t volume);
 
@@ -179,6 +194,8 @@ constexpr uint32_t kSlotCount = 7;
 constexpr uint8_t kNotePlayable = 0x20;  // type and fret present
 constexpr uint8_t kNoteDynamic = 0x10;
 constexpr uint8_t kNoteTypeNormal = 1;
+constexpr uint8_t kNoteTypeTie = 2;
+constexpr uint8_t kNoteTypeDead = 3;
 constexpr uint8_t kNoteOffVelocity = 80;
 constexpr uint8_t kDefaultVelocity = 95;
 

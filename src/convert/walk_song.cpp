@@ -9,8 +9,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint8_t kThirtySecondsPerQuarter = 8;
-constexpr uint8_t kProgramLimit = 128;
 
 struct TimeSignature {
   uint8_t numerator;
@@ -54,7 +52,6 @@ void SetUpTrack(const ClassicWalk& walk, uint32_t index) {
   if (entry == nullptr) return;
   ChannelPair pair = TrackChannelPair(track);
   uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
-  // A program byte of 128 or more is no MIDI program: no program change.
   if (program < kProgramLimit) {
     for (uint32_t i = 0; i < pair.count; ++i) WriteProgramChange(writer, pair.channels[i], program);
   }
@@ -99,11 +96,7 @@ uint32_t WalkMeasure(SongWalk* state, uint32_t measure) {
     return measure + 1;
   }
   ++walk->repeatPasses[measure];
-  // Back to the nearest begin-repeat at or before this measure, else to 0.
-  for (uint32_t j = measure + 1; j-- > 0;) {
-    if ((song->measureHeaders[j].flags & kMeasureBeginRepeat) != 0) return j;
-  }
-  return 0;
+  return RepeatStart(song, measure);
 }
 
 uint64_t ChunkBytes(const ClassicWalk& walk) {

@@ -13,14 +13,6 @@ bool BeginsRepeat(const FileStruct* song, uint32_t measure) {
          (song->measureHeaders[measure].flags & kMeasureBeginRepeat) != 0;
 }
 
-// The nearest begin-repeat at or before the measure, else the first measure.
-uint32_t RepeatStart(const FileStruct* song, uint32_t measure) {
-  for (uint32_t m = measure + 1; m-- > 0;) {
-    if (BeginsRepeat(song, m)) return m;
-  }
-  return 0;
-}
-
 bool PlaysOnPass(uint32_t set, uint32_t pass) {
   if (set == 0) return true;
   return pass >= 1 && pass <= 32 && ((set >> (pass - 1)) & 1u) != 0;
@@ -106,8 +98,7 @@ void FindLastPasses(const FileStruct* song, uint32_t* lastPasses) {
 }
 
 uint32_t SignatureTicks(const PerformContext* context, uint8_t numerator, uint8_t denominator) {
-  uint32_t sixtyFourths = numerator * 64u / EffectiveDenominator(denominator);
-  return sixtyFourths * context->ticksPerSixtyFourth;
+  return MeasureSixtyFourths(numerator, denominator) * context->ticksPerSixtyFourth;
 }
 
 void StartMeasureWalk(PerformContext* context, MeasureWalk* walk) {

@@ -5,7 +5,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint8_t kNoteTypeDead = 3;
 constexpr uint8_t kDeadOpenFret = 255;
 constexpr uint8_t kEffectHarmonic = 0x10;  // second flags byte
 constexpr uint8_t kNaturalHarmonic = 1;

@@ -43,13 +43,6 @@ enum TimedKind : uint8_t {
 constexpr uint32_t kKindShift = 29;
 constexpr uint32_t kMaxTimedData = (1u << kKindShift) - 1;
 constexpr uint64_t kMaxTick = UINT32_MAX;
-// The Standard MIDI File's limits: the slowest tempo three bytes hold, the
-// longest delta four variable-length bytes hold, the bytes in front of the
-// chunks and in front of each chunk.
-constexpr uint32_t kSlowestTempo = 0xFFFFFF;
-constexpr uint32_t kLongestDelta = 0x0FFFFFFF;
-constexpr uint64_t kMidiHeaderBytes = 14;
-constexpr uint64_t kChunkHeadBytes = 8;
 
 inline uint32_t TimedTick(uint64_t event) { return static_cast<uint32_t>(event >> 32); }
 inline uint8_t TimedKindOf(uint64_t event) { return static_cast<uint8_t>((event >> kKindShift) & 7); }
@@ -221,18 +214,9 @@ void WriteConductorStart(PerformContext* context, ChunkWriter* writer);
 void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* writer,
                       bool conductor);
 
-// Channel-pair helpers for events the walk times.
-inline bool HasChannel(int32_t oneBased) { return IsValidOneBased(oneBased, kChannelCount); }
-inline bool HasSeparateEffectsChannel(const Track* track) {
-  return HasChannel(track->midiChannel) && HasChannel(track->effectsMidiChannel) &&
-         track->effectsMidiChannel != track->midiChannel;
-}
-
-// Controllers beyond volume that the channel table and mix tables set.
-constexpr uint8_t kPanController = 10;
-constexpr uint8_t kReverbController = 91;
+// Controllers the channel table and mix tables set that the public
+// MidiController list leaves out.
 constexpr uint8_t kTremoloController = 92;
-constexpr uint8_t kChorusController = 93;
 constexpr uint8_t kPhaserController = 95;
 
 // The pitch wheel at rest.

@@ -155,7 +155,7 @@ PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extra
   context.ticksPerSixtyFourth = ticksPerQuarter / 16;
   context.maxBytes = maxBytes;
   context.status = kPerformDone;
-  uint64_t headerBytes = kMidiHeaderBytes + kChunkHeadBytes * uint64_t{file->trackCount};
+  uint64_t headerBytes = uint64_t{kFileHeaderBytes} + uint64_t{kChunkHeaderBytes} * file->trackCount;
   context.fileBytes = headerBytes;
   for (uint32_t i = 0; i < file->trackCount; ++i) context.fileBytes += file->tracks[i].length;
   UpdateLiveLimit(&context);

@@ -12,14 +12,11 @@ namespace {
 // Version 5 cells hold two voices; each voice keeps its own sounding notes.
 constexpr uint32_t kVoiceCount = 2;
 
-constexpr uint8_t kStatusEmpty = 0;
 constexpr uint8_t kStatusRest = 2;
 
 constexpr uint8_t kNoteGhost = 0x04;
 constexpr uint8_t kNoteHasEffects = 0x08;
 constexpr uint8_t kNoteAccent = 0x40;
-constexpr uint8_t kNoteTie = 2;
-constexpr uint8_t kNoteDead = 3;
 constexpr int32_t kForte = 6;
 
 // First flags byte of note effects, then the second.
@@ -279,9 +276,8 @@ void SendPair(TrackWalk* walk, uint64_t tick, uint8_t kind, uint8_t data1, uint8
 void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
   PerformContext* context = walk->context;
   if (mix->tempo > 0) {
-    uint32_t microseconds = TempoToMicroseconds(static_cast<uint32_t>(mix->tempo));
     AddTimed(context, &context->conductor, tick, kTimedTempo,
-             microseconds < kSlowestTempo ? microseconds : kSlowestTempo);
+             SetTempoValue(static_cast<uint32_t>(mix->tempo)));
   }
   if (mix->instrument >= 0) {
     SendPair(walk, tick, kTimedProgram, static_cast<uint8_t>(mix->instrument), 0);
@@ -291,7 +287,7 @@ void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
              VolumeToController(static_cast<uint8_t>(mix->volume)));
   }
   const int8_t values[5] = {mix->balance, mix->reverb, mix->chorus, mix->phaser, mix->tremolo};
-  const uint8_t controllers[5] = {kPanController, kReverbController, kChorusController,
+  const uint8_t controllers[5] = {kMidiControllerPan, kMidiControllerReverb, kMidiControllerChorus,
                                   kPhaserController, kTremoloController};
   for (int i = 0; i < 5; ++i) {
     if (values[i] != -1) {
@@ -319,7 +315,7 @@ const NoteEffects* EffectsOf(const Note* note) {
 bool HasGrace(const Note* note) {
   const NoteEffects* effects = EffectsOf(note);
   return effects != nullptr && (effects->flags1 & kEffectGrace) != 0 &&
-         (note->flags & kNotePlayable) != 0 && note->type != kNoteTie;
+         (note->flags & kNotePlayable) != 0 && note->type != kNoteTypeTie;
 }
 
 // A grace note's duration byte: 1 a sixty-fourth, 2 a thirty-second, 3 a
@@ -409,7 +405,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   const Note* note = &beat->notes[slot];
   if ((note->flags & kNotePlayable) == 0) return;
   uint8_t type = note->type;
-  if (type != kNoteTypeNormal && type != kNoteTie && type != kNoteDead) return;
+  if (type != kNoteTypeNormal && type != kNoteTypeTie && type != kNoteTypeDead) return;
   const NoteEffects* effects = EffectsOf(note);
   const NoteExtras* extras = shape.extras != nullptr ? shape.extras[slot] : nullptr;
   Sound* sound = &voice->sounds[slot];
@@ -417,7 +413,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   uint64_t start = shape.start + StrokeOffset(shape, slot);
   uint64_t end = shape.end;
   bool letRing = false;
-  if (type == kNoteDead) {
+  if (type == kNoteTypeDead) {
     end = Min(end, start + context->ticksPerSixtyFourth);
   } else if (effects != nullptr) {
     if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
@@ -431,7 +427,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   if (end <= start) return;
   NoteWheel wheel = WheelOf(effects, extras, shape);
 
-  if (type == kNoteTie && sound->open && sound->continuable) {
+  if (type == kNoteTypeTie && sound->open && sound->continuable) {
     ContinueSound(walk, sound, start, end, letRing, wheel, shape);
     ++context->counts.tiedHolds;
     return;
@@ -499,7 +495,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   }
   int32_t lastPitch = index % 2 == 1 && trill ? trillPitch : pitch;
   if (lastPitch < 0) return;
-  StartSound(walk, sound, lastPitch, velocity, strike, end, letRing, type != kNoteDead,
+  StartSound(walk, sound, lastPitch, velocity, strike, end, letRing, type != kNoteTypeDead,
              wheel.needed);
   if (wheel.needed) {
     StartSegment(sound, mainStart, end, wheel, shape, mainStart, end);
@@ -521,10 +517,8 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
     ApplyMixTable(walk, beat->mixTable, start);
   }
-  if ((beat->flags & kBeatStatus) != 0) {
-    if (beat->status == kStatusRest) CutLetRing(voice, start);
-    if (beat->status == kStatusRest || beat->status == kStatusEmpty) return;
-  }
+  if ((beat->flags & kBeatStatus) != 0 && beat->status == kStatusRest) CutLetRing(voice, start);
+  if (!IsSounding(beat)) return;
   if (!walk->plays || length == 0) return;
 
   BeatShape shape = {};
@@ -626,12 +620,13 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   const Track* track = walk->track;
   uint32_t strings = static_cast<uint32_t>(track->stringCount);
   walk->slots = strings < kSlotCount ? strings : kSlotCount;
-  walk->plays = HasChannel(track->midiChannel) && walk->slots > 0;
-  walk->mainChannel = HasChannel(track->midiChannel) ? static_cast<uint8_t>(track->midiChannel - 1) : 0;
-  walk->wheelChannel = HasSeparateEffectsChannel(track)
-                           ? static_cast<uint8_t>(track->effectsMidiChannel - 1)
-                           : walk->mainChannel;
   walk->pair = TrackChannelPair(track);
+  bool hasMain = IsValidOneBased(track->midiChannel, kChannelCount);
+  walk->plays = hasMain && walk->slots > 0;
+  walk->mainChannel = hasMain ? walk->pair.channels[0] : 0;
+  // The pair holds a second channel only when the effects channel is valid
+  // and not the main one.
+  walk->wheelChannel = walk->pair.count == 2 ? walk->pair.channels[1] : walk->mainChannel;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Everything the performance writes into the chunks: the opening events of
 // each chunk, then its timed events in tick order, then its end of track.
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -10,7 +9,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint8_t kProgramLimit = 128;
 constexpr uint8_t kBendRangeSemitones = 12;
 
 // Registered parameter 0 (pitch-bend range) through data entry.
@@ -105,7 +103,7 @@ bool WriteTrackEvents(PerformContext* context, const TimedList* list, ChunkWrite
       continue;
     }
     uint32_t tick = TimedTick(event);
-    if (tick - lastTick > kLongestDelta) {
+    if (tick - lastTick > kMaxVariableLength) {
       context->status = kPerformTooLarge;
       written = false;
       break;
@@ -135,10 +133,8 @@ int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint
   switch (TimedKindOf(event)) {
     case kTimedTimeSignature: {
       uint8_t denominator = EffectiveDenominator(static_cast<uint8_t>(data));
-      uint8_t power = 0;
-      for (uint8_t d = denominator; (d & 1) == 0; d = static_cast<uint8_t>(d >> 1)) ++power;
-      return WriteTimeSignature(writer, static_cast<uint8_t>(data >> 8), power,
-                                static_cast<uint8_t>(96 / denominator), 8);
+      return WriteTimeSignature(writer, static_cast<uint8_t>(data >> 8), DenominatorPower(denominator),
+                                ClocksPerClick(denominator), kThirtySecondsPerQuarter);
     }
     case kTimedMarker: {
       const char* text = TextOrEmpty(MarkerText(context->song, data));
@@ -158,7 +154,7 @@ bool WriteConductorEvents(PerformContext* context, const TimedList* list, ChunkW
     uint64_t event = list->items[i];
     if (TimedKindOf(event) == kTimedNone) continue;
     uint32_t delta = TimedTick(event) - *last;
-    if (delta > kLongestDelta) {
+    if (delta > kMaxVariableLength) {
       context->status = kPerformTooLarge;
       return false;
     }
@@ -189,8 +185,7 @@ void ClosePerformanceChunk(ChunkWriter* writer) {
 
 void WriteConductorStart(PerformContext* context, ChunkWriter* writer) {
   uint32_t tempo = static_cast<uint32_t>(context->song->tempo);
-  uint32_t microseconds = kDefaultTempoMicroseconds;
-  if (tempo != 0) microseconds = std::min(TempoToMicroseconds(tempo), kSlowestTempo);
+  uint32_t microseconds = tempo == 0 ? kDefaultTempoMicroseconds : SetTempoValue(tempo);
   uint32_t before = writer->length;
   if (!Written(context, writer, before, WriteSetTempo(writer, microseconds))) return;
   WriteText(context, writer, kMetaTrackName, context->song->info.title);
@@ -207,9 +202,9 @@ void WriteTrackSetUp(PerformContext* context, ChunkWriter* writer, uint32_t inde
     uint8_t program = static_cast<uint8_t>(entry->instrument & 0xFF);
     const uint8_t settings[6][2] = {
         {kMidiControllerChannelVolume, VolumeToController(entry->volume)},
-        {kPanController, SendLevel(entry->balance)},
-        {kReverbController, SendLevel(entry->reverb)},
-        {kChorusController, SendLevel(entry->chorus)},
+        {kMidiControllerPan, SendLevel(entry->balance)},
+        {kMidiControllerReverb, SendLevel(entry->reverb)},
+        {kMidiControllerChorus, SendLevel(entry->chorus)},
         {kPhaserController, SendLevel(entry->phaser)},
         {kTremoloController, SendLevel(entry->tremolo)},
     };
@@ -250,7 +245,7 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* wri
   context->liveEvents -= list->live;
   list->count = list->live = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
-  if (delta > kLongestDelta) {
+  if (delta > kMaxVariableLength) {
     context->status = kPerformTooLarge;
     return;
   }
