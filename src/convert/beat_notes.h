@@ -27,26 +27,6 @@ struct NoteOffs {
   uint8_t keys[kSlotCount];
 };
 
-// Bit s set when the strings byte marks slot s (bit 6 - s): the visit goes
-// through the marked slots in slot order.
-struct SlotTable {
-  uint8_t bySlot[128];  // the strings byte's low 7 bits, reversed
-};
-
-constexpr SlotTable MakeSlotTable() {
-  SlotTable table = {};
-  for (uint32_t strings = 0; strings < 128; ++strings) {
-    uint32_t held = 0;
-    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
-      if ((strings & (1u << (6 - slot))) != 0) held |= 1u << slot;
-    }
-    table.bySlot[strings] = static_cast<uint8_t>(held);
-  }
-  return table;
-}
-
-inline constexpr SlotTable kSlotTable = MakeSlotTable();
-
 // Calls off(pitch) for each note-off of the beat and, for a playable note,
 // on(pitch, velocity) right after it, in slot order; nothing for a beat that
 // does not sound or a plan without slots. A string whose pitch comes out
@@ -55,10 +35,10 @@ inline constexpr SlotTable kSlotTable = MakeSlotTable();
 // that was never switched on.
 template <typename Off, typename On>
 inline void VisitBeatNotes(const NotePlan& plan, const Beat* beat, Off off, On on) {
-  uint32_t held = kSlotTable.bySlot[beat->strings & 0x7F] & plan.slotMask;
+  uint32_t held = MarkedSlots(beat, plan.slotMask);
   if (held == 0 || !IsSounding(beat)) return;
   do {
-    uint32_t slot = static_cast<uint32_t>(__builtin_ctz(held));
+    uint32_t slot = LowestSlot(held);
     held &= held - 1;
     const Note* note = &beat->notes[slot];
     // Summed in 8 bits: a tuning near INT32_MAX wraps like the full sum would.

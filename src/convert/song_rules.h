@@ -199,6 +199,34 @@ constexpr uint8_t kNoteTypeDead = 3;
 constexpr uint8_t kNoteOffVelocity = 80;
 constexpr uint8_t kDefaultVelocity = 95;
 
+// Bit s set when the strings byte marks slot s (bit 6 - s), so that a walk
+// visits the marked slots alone, in slot order.
+struct SlotTable {
+  uint8_t bySlot[128];  // the strings byte's low 7 bits, reversed
+};
+
+constexpr SlotTable MakeSlotTable() {
+  SlotTable table = {};
+  for (uint32_t strings = 0; strings < 128; ++strings) {
+    uint32_t held = 0;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
+      if ((strings & (1u << (6 - slot))) != 0) held |= 1u << slot;
+    }
+    table.bySlot[strings] = static_cast<uint8_t>(held);
+  }
+  return table;
+}
+
+inline constexpr SlotTable kSlotTable = MakeSlotTable();
+
+// The beat's marked slots among those of slotMask, as bits.
+inline uint32_t MarkedSlots(const Beat* beat, uint32_t slotMask) {
+  return kSlotTable.bySlot[beat->strings & 0x7F] & slotMask;
+}
+
+// The first slot of a nonzero set of slot bits.
+inline uint32_t LowestSlot(uint32_t slots) { return static_cast<uint32_t>(__builtin_ctz(slots)); }
+
 // Empty beats (status 0) and rests (status 2) send no notes.
 inline bool IsSounding(const Beat* beat) {
   return (beat->flags & kBeatStatus) == 0 || (beat->status != 0 && beat->status != 2);

@@ -50,7 +50,7 @@ struct TrackWalk {
   PerformContext* context;
   const Track* track;
   uint32_t trackIndex;
-  uint32_t slots;
+  uint32_t slotMask;  // bit s: slot s is played
   bool plays;  // a valid main channel and strings
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
@@ -296,18 +296,6 @@ void ApplyMixTable(TrackWalk* walk, const MixTableChange* mix, uint64_t tick) {
   }
 }
 
-// The slots of the beat's notes as bits 0..slots-1 (the strings byte has
-// slot 0 in bit 6), so that a loop visits the notes alone, in slot order.
-uint32_t HeldSlots(const Beat* beat, uint32_t slots) {
-  uint32_t held = 0;
-  for (uint32_t bits = beat->strings & 0x7Fu; bits != 0; bits &= bits - 1) {
-    held |= 0x40u >> __builtin_ctz(bits);
-  }
-  return held & ((1u << slots) - 1);
-}
-
-uint32_t LowestSlot(uint32_t held) { return static_cast<uint32_t>(__builtin_ctz(held)); }
-
 const NoteEffects* EffectsOf(const Note* note) {
   return (note->flags & kNoteHasEffects) != 0 ? note->effects : nullptr;
 }
@@ -534,7 +522,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     shape.extras = noteExtras;
   }
   uint32_t longestGrace = 0;
-  const uint32_t held = HeldSlots(beat, walk->slots);
+  const uint32_t held = MarkedSlots(beat, walk->slotMask);
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
@@ -619,10 +607,10 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   walk->trackIndex = index;
   const Track* track = walk->track;
   uint32_t strings = static_cast<uint32_t>(track->stringCount);
-  walk->slots = strings < kSlotCount ? strings : kSlotCount;
+  walk->slotMask = (1u << (strings < kSlotCount ? strings : kSlotCount)) - 1;
   walk->pair = TrackChannelPair(track);
   bool hasMain = IsValidOneBased(track->midiChannel, kChannelCount);
-  walk->plays = hasMain && walk->slots > 0;
+  walk->plays = hasMain && walk->slotMask != 0;
   walk->mainChannel = hasMain ? walk->pair.channels[0] : 0;
   // The pair holds a second channel only when the effects channel is valid
   // and not the main one.
