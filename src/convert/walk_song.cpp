@@ -2,7 +2,6 @@
 // playing order with time signatures, markers and repeats, and the ends of
 // the chunks.
 #include <cstdlib>
-#include <cstring>
 
 #include "convert/classic_walk.h"
 
@@ -31,23 +30,18 @@ struct SongWalk {
   LastJump lastJump;
 };
 
-// Null texts go out as empty ones: the event keeps its place in the track.
-int WriteText(ChunkWriter* writer, uint8_t type, const char* text) {
-  return WriteTextMetaEvent(writer, type, text != nullptr ? text : "", text != nullptr ? strlen(text) : 0);
-}
-
 void StartConductor(const ClassicWalk& walk) {
   ChunkWriter* conductor = &walk.writers[0];
   uint32_t tempo = static_cast<uint32_t>(walk.song->tempo);
   // Tempo 0 would divide by zero: start at the MIDI default instead.
   WriteSetTempo(conductor, tempo == 0 ? kDefaultTempoMicroseconds : SetTempoValue(tempo));
-  WriteText(conductor, kMetaTrackName, walk.song->info.title);
+  WriteSongText(conductor, kMetaTrackName, walk.song->info.title);
 }
 
 void SetUpTrack(const ClassicWalk& walk, uint32_t index) {
   const Track* track = &walk.song->tracks[index];
   ChunkWriter* writer = &walk.writers[index + 1];
-  WriteText(writer, kMetaTrackName, track->name);
+  WriteSongText(writer, kMetaTrackName, track->name);
   const MidiChannel* entry = TrackChannelEntry(walk.song, track);
   if (entry == nullptr) return;
   ChannelPair pair = TrackChannelPair(track);
@@ -85,7 +79,7 @@ uint32_t WalkMeasure(SongWalk* state, uint32_t measure) {
                    walk->ticksPerSixtyFourth;
   state->elapsedTicks += ticks;
   if ((header->flags & kMeasureMarker) != 0 && header->marker != nullptr) {
-    WriteText(&walk->writers[0], kMetaMarker, header->marker->text);
+    WriteSongText(&walk->writers[0], kMetaMarker, header->marker->text);
   }
   if (ticks != 0) {
     WalkMeasureTracks(walk, measure, ticks);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "midi/midi_internal.h"
 #include "orlix/tolvenar.h"
@@ -96,6 +97,11 @@ int WriteTimeSignature(ChunkWriter* writer, uint8_t numerator, uint8_t denominat
 // A text meta event (type, length, bytes) of an explicit length.
 int WriteTextMetaEvent(ChunkWriter* writer, uint8_t type, const char* text, size_t length);
 int WriteEndOfTrack(ChunkWriter* writer);
+// A song text (name, title, marker); a null one goes out empty, so that the
+// event keeps its place in the track.
+inline int WriteSongText(ChunkWriter* writer, uint8_t type, const char* text) {
+  return WriteTextMetaEvent(writer, type, text != nullptr ? text : "", text != nullptr ? strlen(text) : 0);
+}
 
 // The channel events above in one inline writer, for walks that write many
 // in a row: status (kind | channel) and its data bytes, one for a program

@@ -1,7 +1,6 @@
 // Everything the performance writes into the chunks: the opening events of
 // each chunk, then its timed events in tick order, then its end of track.
 #include <cstdint>
-#include <cstring>
 
 #include "perform/perform_internal.h"
 #include "midi/chunk_writer.h"
@@ -16,8 +15,6 @@ constexpr uint8_t kRpnHigh = 101;
 constexpr uint8_t kRpnLow = 100;
 constexpr uint8_t kDataEntryHigh = 6;
 constexpr uint8_t kDataEntryLow = 38;
-
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 const char* MarkerText(const FileStruct* song, uint32_t measure) {
   const MeasureMarker* marker = song->measureHeaders[measure].marker;
@@ -41,9 +38,8 @@ bool Written(PerformContext* context, const ChunkWriter* writer, uint32_t length
 }
 
 bool WriteText(PerformContext* context, ChunkWriter* writer, uint8_t type, const char* text) {
-  text = TextOrEmpty(text);
   uint32_t before = writer->length;
-  return Written(context, writer, before, WriteTextMetaEvent(writer, type, text, strlen(text)));
+  return Written(context, writer, before, WriteSongText(writer, type, text));
 }
 
 bool Control(PerformContext* context, ChunkWriter* writer, uint8_t channel, uint8_t controller,
@@ -137,8 +133,7 @@ int WriteConductorEvent(const PerformContext* context, ChunkWriter* writer, uint
                                 ClocksPerClick(denominator), kThirtySecondsPerQuarter);
     }
     case kTimedMarker: {
-      const char* text = TextOrEmpty(MarkerText(context->song, data));
-      return WriteTextMetaEvent(writer, kMetaMarker, text, strlen(text));
+      return WriteSongText(writer, kMetaMarker, MarkerText(context->song, data));
     }
     case kTimedTempo:
       return WriteSetTempo(writer, data);
