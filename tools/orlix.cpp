@@ -25,8 +25,6 @@ namespace {
 
 enum ExitStatus { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 
-const size_t kDefaultMaxBytes = size_t{1} << 30;
-
 const char kUsage[] =
     "Usage: orlix convert [-o OUT.mid | -d OUTDIR] [-j N] [--classic]\n"
     "                     [--max-size BYTES] SONG...\n"
@@ -126,7 +124,8 @@ unsigned long long ParseCount(const char* text, bool units) {
 struct Arguments {
   std::string output, directory;
   unsigned jobs = 0;
-  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 0, kDefaultMaxBytes};
+  // 0: the library's default division and size limit.
+  ORLIX_MidiOptions midi = {sizeof(ORLIX_MidiOptions), ORLIX_PLAYBACK_FULL, 0, 0};
   bool json = false;
   const char* encoding = nullptr;
   std::vector<std::string> inputs;

@@ -9,7 +9,6 @@ namespace Tolvenar {
 namespace {
 
 constexpr uint32_t kTicksPerQuarterStep = 16;  // a quarter is 16 sixty-fourths
-constexpr uint32_t kMaxTicksPerQuarter = 255 * kTicksPerQuarterStep;
 
 }  // namespace
 
@@ -19,8 +18,8 @@ ConversionStatus ConvertClassicToBuffer(const FileStruct* song, uint32_t ticksPe
   *buffer = nullptr;
   *size = 0;
   if (ticksPerQuarter == 0) ticksPerQuarter = kDefaultTicksPerQuarter;
-  if (song == nullptr || ticksPerQuarter % kTicksPerQuarterStep != 0 ||
-      ticksPerQuarter > kMaxTicksPerQuarter || (song->trackCount != 0 && song->tracks == nullptr)) {
+  if (song == nullptr || !IsValidTicksPerQuarter(ticksPerQuarter) ||
+      (song->trackCount != 0 && song->tracks == nullptr)) {
     return kConversionBadArgument;
   }
   if (maxBytes == 0) maxBytes = kDefaultMaxMidiBytes;

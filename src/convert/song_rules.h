@@ -142,6 +142,10 @@ inline uint32_t RepeatStart(const FileStruct* song, uint32_t measure) {
   return 0;
 }
 
+// A division the conversions accept: whole sixty-fourths (a multiple of 16)
+// up to 255 ticks a sixty-fourth.
+inline bool IsValidTicksPerQuarter(uint32_t ticks) { return ticks >= 16 && ticks <= 4080 && ticks % 16 == 0; }
+
 // ---------------------------------------------------------------- tempo
 
 // The largest value a set-tempo event can carry (24 bits).

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "convert/classic_conversion.h"
+#include "convert/song_rules.h"
 #include "handle/song_handle.h"
 #include "perform/perform.h"
 
@@ -10,9 +11,6 @@ using orlix_handle::ReportError;
 using orlix_handle::ReportSuccess;
 
 namespace {
-
-constexpr unsigned kDefaultTicksPerQuarter = 480;
-constexpr size_t kDefaultMaxBytes = size_t{1} << 30;
 
 // The options with every 0 replaced by its default; 0 when they are invalid.
 int ChooseOptions(const ORLIX_MidiOptions* given, ORLIX_MidiOptions* chosen, ORLIX_Error* error) {
@@ -26,11 +24,11 @@ int ChooseOptions(const ORLIX_MidiOptions* given, ORLIX_MidiOptions* chosen, ORL
   if (chosen->playback != ORLIX_PLAYBACK_CLASSIC && chosen->playback != ORLIX_PLAYBACK_FULL)
     return ReportError(error, ORLIX_ERROR_ARGUMENT, -1, "unknown playback %u", chosen->playback);
   unsigned ticks = chosen->ticksPerQuarter;
-  if (ticks != 0 && (ticks < 16 || ticks > 4080 || ticks % 16 != 0))
+  if (ticks != 0 && !Tolvenar::IsValidTicksPerQuarter(ticks))
     return ReportError(error, ORLIX_ERROR_ARGUMENT, -1,
                        "%u ticks per quarter is not a multiple of 16 from 16 to 4080", ticks);
-  if (ticks == 0) chosen->ticksPerQuarter = kDefaultTicksPerQuarter;
-  if (chosen->maxBytes == 0) chosen->maxBytes = kDefaultMaxBytes;
+  if (ticks == 0) chosen->ticksPerQuarter = Tolvenar::kDefaultTicksPerQuarter;
+  if (chosen->maxBytes == 0) chosen->maxBytes = static_cast<size_t>(Tolvenar::kDefaultMaxMidiBytes);
   return 1;
 }
 

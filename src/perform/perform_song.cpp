@@ -8,8 +8,6 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint32_t kFewestTicksPerQuarter = 16;
-constexpr uint32_t kMostTicksPerQuarter = 4080;
 constexpr uint32_t kMostChunks = 0xFFFF;
 
 // The ticks the beats of each measure take on the track and voice that take
@@ -89,10 +87,7 @@ void WalkConductor(PerformContext* context) {
 
 bool ValidArguments(const FileStruct* song, const MidiFileStruct* file, uint32_t ticksPerQuarter) {
   if (song == nullptr || file == nullptr || file->tracks == nullptr) return false;
-  if (ticksPerQuarter < kFewestTicksPerQuarter || ticksPerQuarter > kMostTicksPerQuarter ||
-      ticksPerQuarter % 16 != 0) {
-    return false;
-  }
+  if (!IsValidTicksPerQuarter(ticksPerQuarter)) return false;
   if (song->trackCount >= kMostChunks || file->trackCount != song->trackCount + 1) return false;
   if (song->measureCount > 0 && song->measureHeaders == nullptr) return false;
   return song->trackCount == 0 || song->tracks != nullptr;
