@@ -5,11 +5,7 @@
 namespace Tolvenar {
 namespace {
 
-constexpr uint8_t kDeadOpenFret = 255;
-constexpr uint8_t kEffectHarmonic = 0x10;  // second flags byte
 constexpr uint8_t kNaturalHarmonic = 1;
-constexpr int32_t kLoudest = 127;
-constexpr int32_t kVelocityStep = 16;
 
 // Semitones a natural harmonic at the fret sounds above the open string; 0
 // for a fret with no harmonic of its own (it sounds an octave above the
@@ -47,18 +43,8 @@ int32_t TappedHarmonicInterval(uint8_t fret, uint8_t tappedFret) {
 
 }  // namespace
 
-int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret) {
-  int64_t pitch = int64_t{track->tuning[slot]} + track->capoHeight + fret;
-  return pitch >= 0 && pitch <= kLoudest ? static_cast<int32_t>(pitch) : -1;
-}
-
-int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects,
-                  const NoteExtras* extras) {
-  uint8_t fret = note->fret;
-  if (note->type == kNoteTypeDead && fret == kDeadOpenFret) fret = 0;
-  if (effects == nullptr || (effects->flags2 & kEffectHarmonic) == 0) {
-    return FrettedPitch(track, slot, fret);
-  }
+int32_t HarmonicPitch(const Track* track, uint32_t slot, uint8_t fret, const NoteEffects* effects,
+                      const NoteExtras* extras) {
   // An artificial harmonic's data already chose the record's code (an
   // octave, a twelfth or two octaves up), which the rules below play.
   if (extras != nullptr && extras->harmonicType == kHarmonicTapped) {
@@ -69,12 +55,6 @@ int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const Not
     return interval != 0 ? FrettedPitch(track, slot, interval) : FrettedPitch(track, slot, fret + 12);
   }
   return FrettedPitch(track, slot, int64_t{fret} + FrettedHarmonicInterval(effects->harmonic));
-}
-
-uint8_t DynamicVelocity(int32_t dynamic, int32_t levels) {
-  int32_t velocity = (dynamic + levels) * kVelocityStep - 1;
-  if (velocity < 1) return 1;
-  return static_cast<uint8_t>(velocity > kLoudest ? kLoudest : velocity);
 }
 
 }  // namespace Tolvenar

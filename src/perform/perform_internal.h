@@ -68,7 +68,10 @@ struct TimedList {
   uint64_t* scratch;
   uint32_t count;
   uint32_t capacity;
-  uint32_t live;  // events that will be written (taken-back note-ons excluded)
+  uint32_t dropped;  // taken-back note-ons, which will not be written
+  // AddTimed keeps no count of its own below this many events (see
+  // SetFastEnd); 0 sends every event through the checks.
+  uint32_t fastEnd;
 };
 
 void FreeTimedList(TimedList* list);
@@ -98,7 +101,6 @@ struct PerformContext {
   uint64_t songEnd;          // end of the last measure played
   TimedList events;          // the track being performed
   TimedList conductor;       // chunk 0, gathered from every track
-  uint64_t liveEvents;       // in both lists, still to be written
   uint64_t liveLimit;        // more than this many cannot fit in maxBytes
   PerformCounts counts;
   PerformStatus status;      // the first failure, or kPerformDone
@@ -130,20 +132,18 @@ inline const TrackMeasure* VoiceCell(const PerformContext* context, uint32_t voi
   return cell->beats != nullptr ? cell : nullptr;
 }
 
-// AddTimed when the list must grow or a limit is reached.
+// AddTimed when the list must grow or a limit may be reached.
 uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
                         uint32_t data);
 // Recomputes liveLimit after the file has grown.
 void UpdateLiveLimit(PerformContext* context);
 
 // Appends an event at a tick; returns its index, or UINT32_MAX with
-// context->status set when it cannot be kept.
+// context->status set when it cannot be kept. Below fastEnd the list has
+// room and both lists together stay within liveLimit.
 inline uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
                          uint32_t data) {
-  if (list->count < list->capacity && context->liveEvents < context->liveLimit &&
-      tick <= kMaxTick) {
-    ++context->liveEvents;
-    ++list->live;
+  if (list->count < list->fastEnd && tick <= kMaxTick) {
     list->items[list->count] = tick << 32 | uint64_t{kind} << kKindShift | data;
     return list->count++;
   }
@@ -151,11 +151,10 @@ inline uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick
 }
 
 // Takes back a note-on whose note came to no length.
-inline void DropTimed(PerformContext* context, TimedList* list, uint32_t index) {
+inline void DropTimed(PerformContext*, TimedList* list, uint32_t index) {
   if (index >= list->count || TimedKindOf(list->items[index]) == kTimedNone) return;
   list->items[index] = WithTimedKind(list->items[index], kTimedNone);
-  --list->live;
-  --context->liveEvents;
+  ++list->dropped;
 }
 
 // ------------------------------------------------------------ measure order

@@ -58,6 +58,15 @@ struct TrackWalk {
   Voice voices[kVoiceCount];
 };
 
+// The part of a note that shapes the wheel.
+struct NoteWheel {
+  const BendCurve* bend;
+  int32_t vibrato;
+  int16_t slideIn;  // cents a slide in starts from when a slide out takes `slide`
+  uint8_t slide;
+  bool needed;
+};
+
 // What a beat gives all its notes.
 struct BeatShape {
   uint64_t start;
@@ -74,15 +83,7 @@ struct BeatShape {
   // Version 5 details of each slot's note (entries may be null), or null
   // for a song that keeps none.
   const NoteExtras* const* extras;
-};
-
-// The part of a note that shapes the wheel.
-struct NoteWheel {
-  const BendCurve* bend;
-  int32_t vibrato;
-  int16_t slideIn;  // cents a slide in starts from when a slide out takes `slide`
-  uint8_t slide;
-  bool needed;
+  NoteWheel plainWheel;  // the wheel of a note with no effects or details
 };
 
 uint64_t Min(uint64_t a, uint64_t b) { return a < b ? a : b; }
@@ -398,7 +399,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   const NoteExtras* extras = shape.extras != nullptr ? shape.extras[slot] : nullptr;
   Sound* sound = &voice->sounds[slot];
 
-  uint64_t start = shape.start + StrokeOffset(shape, slot);
+  uint64_t start = shape.strokeStep != 0 ? shape.start + StrokeOffset(shape, slot) : shape.start;
   uint64_t end = shape.end;
   bool letRing = false;
   if (type == kNoteTypeDead) {
@@ -413,7 +414,8 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
     }
   }
   if (end <= start) return;
-  NoteWheel wheel = WheelOf(effects, extras, shape);
+  NoteWheel wheel = effects != nullptr || extras != nullptr ? WheelOf(effects, extras, shape)
+                                                            : shape.plainWheel;
 
   if (type == kNoteTypeTie && sound->open && sound->continuable) {
     ContinueSound(walk, sound, start, end, letRing, wheel, shape);
@@ -551,6 +553,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     if ((effects->flags2 & kBeatTremoloBar) != 0) shape.bar = effects->tremoloBar;
   }
   ShapeStroke(context, effects, &shape);
+  shape.plainWheel = WheelOf(nullptr, nullptr, shape);
   // A grace note takes its time from what sounds before it; with nothing
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&

@@ -60,17 +60,42 @@ struct Sound {
 
 constexpr int32_t kOctaveCents = 1200;
 
+constexpr int32_t kLoudest = 127;
+constexpr int32_t kVelocityStep = 16;
+constexpr uint8_t kDeadOpenFret = 255;
+constexpr uint8_t kEffectHarmonic = 0x10;  // second flags byte of note effects
+
+// tuning + capo + fret of the slot, or -1 outside 0..127.
+inline int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret) {
+  int64_t pitch = int64_t{track->tuning[slot]} + track->capoHeight + fret;
+  return pitch >= 0 && pitch <= kLoudest ? static_cast<int32_t>(pitch) : -1;
+}
+
+// The sounding pitch of a harmonic at `fret` (a tapped one by its version 5
+// data when `extras` has it), or -1 outside 0..127.
+int32_t HarmonicPitch(const Track* track, uint32_t slot, uint8_t fret, const NoteEffects* effects,
+                      const NoteExtras* extras);
+
 // Pitch of a note of the track on slot `slot`: tuning + capo + fret, a
 // dead note stored with fret 255 on the open string, harmonics at their
-// sounding pitch (a tapped one by its version 5 data when `extras` has it);
-// -1 when that lies outside 0..127.
-int32_t NotePitch(const Track* track, uint32_t slot, const Note* note, const NoteEffects* effects,
-                  const NoteExtras* extras);
-// tuning + capo + fret of the slot, or -1 outside 0..127.
-int32_t FrettedPitch(const Track* track, uint32_t slot, int64_t fret);
+// sounding pitch; -1 when that lies outside 0..127.
+inline int32_t NotePitch(const Track* track, uint32_t slot, const Note* note,
+                         const NoteEffects* effects, const NoteExtras* extras) {
+  uint8_t fret = note->fret;
+  if (note->type == kNoteTypeDead && fret == kDeadOpenFret) fret = 0;
+  if (effects == nullptr || (effects->flags2 & kEffectHarmonic) == 0) {
+    return FrettedPitch(track, slot, fret);
+  }
+  return HarmonicPitch(track, slot, fret, effects, extras);
+}
+
 // Velocity of dynamic 1..8 moved by `levels` steps of the scale, kept in
 // 1..127.
-uint8_t DynamicVelocity(int32_t dynamic, int32_t levels);
+inline uint8_t DynamicVelocity(int32_t dynamic, int32_t levels) {
+  int32_t velocity = (dynamic + levels) * kVelocityStep - 1;
+  if (velocity < 1) return 1;
+  return static_cast<uint8_t>(velocity > kLoudest ? kLoudest : velocity);
+}
 
 // Writes the wheel of the sound's pending segment up to segment.to, ending
 // a shift or legato slide on nextPitch (-1: no next note); with `last` the

@@ -37,18 +37,40 @@ void FreeTimedList(TimedList* list) {
   free(list->items);
   free(list->scratch);
   list->items = list->scratch = nullptr;
-  list->count = list->capacity = list->live = 0;
+  list->count = list->capacity = list->dropped = list->fastEnd = 0;
 }
+
+namespace {
+
+// Events in both lists still to be written.
+uint64_t LiveEvents(const PerformContext* context) {
+  return uint64_t{context->events.count} - context->events.dropped + context->conductor.count -
+         context->conductor.dropped;
+}
+
+// The track's list may take events without checks while it has room and
+// the lists stay under liveLimit; the conductor's few events are always
+// checked, so that this holds whichever list grows.
+void SetFastEnd(PerformContext* context) {
+  TimedList* list = &context->events;
+  uint64_t live = LiveEvents(context);
+  uint64_t under = context->liveLimit > live ? context->liveLimit - live : 0;
+  uint64_t room = list->capacity - list->count;
+  list->fastEnd = list->count + static_cast<uint32_t>(under < room ? under : room);
+}
+
+}  // namespace
 
 void UpdateLiveLimit(PerformContext* context) {
   uint64_t room = context->maxBytes > context->fileBytes ? context->maxBytes - context->fileBytes : 0;
   context->liveLimit = room / kFewestEventBytes;
+  SetFastEnd(context);
 }
 
 uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick, uint8_t kind,
                         uint32_t data) {
   if (context->status != kPerformDone) return UINT32_MAX;
-  if (tick > kMaxTick || context->liveEvents >= context->liveLimit) {
+  if (tick > kMaxTick || LiveEvents(context) >= context->liveLimit) {
     context->status = kPerformTooLarge;
     return UINT32_MAX;
   }
@@ -56,7 +78,10 @@ uint32_t AddTimedSlowly(PerformContext* context, TimedList* list, uint64_t tick,
     context->status = kPerformOutOfMemory;
     return UINT32_MAX;
   }
-  return AddTimed(context, list, tick, kind, data);
+  list->items[list->count] = tick << 32 | uint64_t{kind} << kKindShift | data;
+  uint32_t index = list->count++;
+  SetFastEnd(context);
+  return index;
 }
 
 // Least significant digit first, eleven bits a pass, over the tick and kind

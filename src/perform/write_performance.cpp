@@ -237,8 +237,7 @@ void WriteTimedEvents(PerformContext* context, TimedList* list, ChunkWriter* wri
     return;
   }
   context->fileBytes += writer->length - lengthBefore;
-  context->liveEvents -= list->live;
-  list->count = list->live = 0;
+  list->count = list->dropped = 0;
   uint64_t delta = context->songEnd > last ? context->songEnd - last : 0;
   if (delta > kMaxVariableLength) {
     context->status = kPerformTooLarge;
