@@ -148,6 +148,38 @@ void AddWheel(PerformContext* context, Sound* sound, uint64_t tick, uint8_t kind
   sound->lastWheel = value;
 }
 
+// A vibrato over a held pitch: the wheel's values come round again whenever
+// the vibrato's phase does (every six samples at most divisions), so one
+// round of them is worked out and then replayed. A round longer than the
+// table is worked out sample by sample.
+void WriteVibratoWheel(PerformContext* context, Sound* sound, int64_t held, uint64_t first,
+                       uint32_t step, uint32_t period) {
+  constexpr uint32_t kRoundLimit = 32;
+  const WheelSegment& segment = sound->segment;
+  uint16_t roundValues[kRoundLimit];
+  uint32_t worked = 0;       // values of the first round stored so far
+  uint32_t roundLength = 0;  // known once the phase is back where it started
+  uint32_t replayed = 0;
+  uint32_t firstPhase = static_cast<uint32_t>((first - segment.from) % period);
+  uint32_t phase = firstPhase;
+  for (uint64_t tick = first; tick < segment.to; tick += step) {
+    uint16_t value;
+    if (roundLength != 0) {
+      value = roundValues[replayed];
+      if (++replayed == roundLength) replayed = 0;
+    } else {
+      value = CentsToWheel(held + VibratoAt(segment.vibrato, phase, period));
+      phase += step;
+      while (phase >= period) phase -= period;
+      if (worked < kRoundLimit) {
+        roundValues[worked++] = value;
+        if (phase == firstPhase) roundLength = worked;
+      }
+    }
+    if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
+  }
+}
+
 }  // namespace
 
 void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch, bool last) {
@@ -180,26 +212,31 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
                                     CurveAt(&bar, segment.from));
       if (value != sound->lastWheel) AddWheel(context, sound, segment.from, kTimedWheel, value);
     }
-    // The vibrato's place in its cycle, moved on by one step each sample.
-    uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
     // Held ramps (most segments: no glide) are summed once.
     bool baseHeld = segment.base.from == segment.base.to;
     bool slideHeld = slide.from == slide.to;
     int64_t held = (baseHeld ? segment.base.from : 0) + (slideHeld ? slide.from : 0);
-    for (uint64_t tick = first; tick < segment.to; tick += step) {
-      int64_t cents = held;
-      if (!baseHeld) cents += RampAt(segment.base, tick);
-      if (!slideHeld) cents += RampAt(slide, tick);
-      if (bend.points != nullptr) cents += CurveAt(&bend, tick);
-      if (bar.points != nullptr) cents += CurveAt(&bar, tick);
-      if (segment.vibrato != 0 && period != 0) {
-        cents += VibratoAt(segment.vibrato, phase, period);
-        phase += step;
-        while (phase >= period) phase -= period;
+    if (segment.vibrato != 0 && period != 0 && baseHeld && slideHeld && bend.points == nullptr &&
+        bar.points == nullptr) {
+      WriteVibratoWheel(context, sound, held, first, step, period);
+    } else {
+      // The vibrato's place in its cycle, moved on by one step each sample.
+      uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
+      for (uint64_t tick = first; tick < segment.to; tick += step) {
+        int64_t cents = held;
+        if (!baseHeld) cents += RampAt(segment.base, tick);
+        if (!slideHeld) cents += RampAt(slide, tick);
+        if (bend.points != nullptr) cents += CurveAt(&bend, tick);
+        if (bar.points != nullptr) cents += CurveAt(&bar, tick);
+        if (segment.vibrato != 0 && period != 0) {
+          cents += VibratoAt(segment.vibrato, phase, period);
+          phase += step;
+          while (phase >= period) phase -= period;
+        }
+        uint16_t value = CentsToWheel(cents);
+        if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
+        if (tick >= settled) break;
       }
-      uint16_t value = CentsToWheel(cents);
-      if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
-      if (tick >= settled) break;
     }
     sound->hasSegment = false;
   }
