@@ -216,6 +216,7 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
     bool baseHeld = segment.base.from == segment.base.to;
     bool slideHeld = slide.from == slide.to;
     int64_t held = (baseHeld ? segment.base.from : 0) + (slideHeld ? slide.from : 0);
+    // Most wheel samples are of a vibrato with nothing else moving.
     if (segment.vibrato != 0 && period != 0 && baseHeld && slideHeld && bend.points == nullptr &&
         bar.points == nullptr) {
       WriteVibratoWheel(context, sound, held, first, step, period);
