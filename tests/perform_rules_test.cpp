@@ -415,6 +415,38 @@ TEST(PerformRules, PitchWheel) {
   }
 }
 
+// Notes whose wheels must come out the same at every division: a vibrato
+// alone and one riding a flat bend, which has every sample sum all parts (at
+// 80 and 272 ticks a quarter the vibrato's samples come round after 20 and
+// 68 steps, at 16 after 4); and a bend with a point placed before the one in
+// force and the same bend without it.
+TEST(PerformRules, WheelsThatMustMatch) {
+  NoteRecord flatBendVibrato = Bend(0, {{0, 0, 0}, {60, 0, 0}});
+  flatBendVibrato.effects.flags2 = 0x40;
+  const struct {
+    const char* name;
+    NoteRecord note;
+    NoteRecord same;
+  } pairs[] = {
+      {"vibrato alone and on a flat bend", Effects(Fret(0), 0, 0x40), flatBendVibrato},
+      {"a point before the one in force is passed over",
+       Bend(0, {{0, 0, 0}, {40, 100, 0}, {20, -50, 0}, {10, 30, 0}, {60, 0, 0}}),
+       Bend(0, {{0, 0, 0}, {40, 100, 0}, {60, 0, 0}})},
+  };
+  for (const auto& pair : pairs) {
+    for (uint32_t division : {480u, 80u, 272u, 16u}) {
+      SCOPED_TRACE(std::string(pair.name) + " at " + std::to_string(division));
+      PerformedFile file = PerformBytes(OneTrack({{Beat(kWholeBeat, {{0, pair.note}})}}).bytes(), division);
+      PerformedFile same = PerformBytes(OneTrack({{Beat(kWholeBeat, {{0, pair.same}})}}).bytes(), division);
+      ASSERT_EQ("", file.problem);
+      ASSERT_EQ("", same.problem);
+      EXPECT_EQ(same.chunks.at(1).notes, file.chunks.at(1).notes);
+      EXPECT_EQ(same.chunks.at(1).wheel, file.chunks.at(1).wheel);
+      EXPECT_LE(12u, file.chunks.at(1).wheel.size());
+    }
+  }
+}
+
 // ------------------------------------------------------------ rule 13
 
 TEST(PerformRules, ChannelSetUpAndMixTables) {

@@ -32,34 +32,61 @@ bool HasPoints(const BendCurve* curve, uint64_t length) {
   return curve != nullptr && curve->pointCount != 0 && curve->points != nullptr && length != 0;
 }
 
+// A curve read at ticks that never go back: the points a tick has passed are
+// not looked at again, so a segment's samples walk its points once.
+struct CurveCursor {
+  const BendPoint* points;  // null when the segment lacks the curve
+  uint32_t pointCount;
+  uint32_t next;            // the first point not yet passed
+  uint64_t start;
+  uint64_t length;
+  int64_t previousPosition;
+  int64_t previousValue;
+};
+
+CurveCursor StartCurve(const BendCurve* curve, uint64_t start, uint64_t length) {
+  CurveCursor cursor = {};
+  if (!HasPoints(curve, length)) return cursor;
+  cursor.points = curve->points;
+  cursor.pointCount = curve->pointCount;
+  cursor.next = 1;
+  cursor.start = start;
+  cursor.length = length;
+  cursor.previousPosition = Clamp(curve->points[0].position, 0, kCurvePositions);
+  cursor.previousValue = Clamp(curve->points[0].value, -kCurveValueLimit, kCurveValueLimit);
+  return cursor;
+}
+
 // A curve's points run over positions 0..60 of `length` ticks from `start`;
 // values are fiftieths of a semitone. Straight lines between points, the
-// first and last values held outside them.
-int32_t CurveAt(const BendCurve* curve, uint64_t start, uint64_t length, uint64_t tick) {
-  if (!HasPoints(curve, length)) return 0;
+// first and last values held outside them; a point placed before the one in
+// force is passed over.
+int32_t CurveAt(CurveCursor* cursor, uint64_t tick) {
+  if (cursor->points == nullptr) return 0;
   // Position x 60 scaled by the length: compare positions as p x length.
-  uint64_t since = tick > start ? tick - start : 0;  // a grace before the note's start
-  if (since > length) since = length;
+  uint64_t since = tick > cursor->start ? tick - cursor->start : 0;  // a grace before the note's start
+  if (since > cursor->length) since = cursor->length;
   int64_t at = static_cast<int64_t>(since * kCurvePositions);
-  int64_t len = static_cast<int64_t>(length);
-  const BendPoint* points = curve->points;
-  int64_t previousPosition = Clamp(points[0].position, 0, kCurvePositions);
-  int64_t previousValue = Clamp(points[0].value, -kCurveValueLimit, kCurveValueLimit);
-  if (at <= previousPosition * len) return static_cast<int32_t>(previousValue * 2);
-  for (uint32_t i = 1; i < curve->pointCount; ++i) {
-    int64_t position = Clamp(points[i].position, 0, kCurvePositions);
-    int64_t value = Clamp(points[i].value, -kCurveValueLimit, kCurveValueLimit);
-    if (at <= position * len && position > previousPosition) {
-      int64_t span = (position - previousPosition) * len;
-      int64_t done = at - previousPosition * len;
-      return static_cast<int32_t>(previousValue * 2 + (value - previousValue) * 2 * done / span);
+  int64_t len = static_cast<int64_t>(cursor->length);
+  // Holds only before the first point: a point once in force lies behind
+  // every later `at`.
+  if (at <= cursor->previousPosition * len) return static_cast<int32_t>(cursor->previousValue * 2);
+  for (; cursor->next < cursor->pointCount; ++cursor->next) {
+    const BendPoint& point = cursor->points[cursor->next];
+    int64_t position = Clamp(point.position, 0, kCurvePositions);
+    int64_t value = Clamp(point.value, -kCurveValueLimit, kCurveValueLimit);
+    if (at <= position * len && position > cursor->previousPosition) {
+      int64_t span = (position - cursor->previousPosition) * len;
+      int64_t done = at - cursor->previousPosition * len;
+      return static_cast<int32_t>(cursor->previousValue * 2 +
+                                  (value - cursor->previousValue) * 2 * done / span);
     }
-    if (position >= previousPosition) {
-      previousPosition = position;
-      previousValue = value;
+    if (position >= cursor->previousPosition) {
+      cursor->previousPosition = position;
+      cursor->previousValue = value;
     }
   }
-  return static_cast<int32_t>(previousValue * 2);
+  return static_cast<int32_t>(cursor->previousValue * 2);
 }
 
 // A triangle wave, one cycle of `period` ticks, starting upwards; `phase`
@@ -121,6 +148,38 @@ void AddWheel(PerformContext* context, Sound* sound, uint64_t tick, uint8_t kind
   sound->lastWheel = value;
 }
 
+// A vibrato over a held pitch: the wheel's values come round again whenever
+// the vibrato's phase does (every six samples at most divisions), so one
+// round of them is worked out and then replayed. A round longer than the
+// table is worked out sample by sample.
+void WriteVibratoWheel(PerformContext* context, Sound* sound, int64_t held, uint64_t first,
+                       uint32_t step, uint32_t period) {
+  constexpr uint32_t kRoundLimit = 32;
+  const WheelSegment& segment = sound->segment;
+  uint16_t roundValues[kRoundLimit];
+  uint32_t worked = 0;       // values of the first round stored so far
+  uint32_t roundLength = 0;  // known once the phase is back where it started
+  uint32_t replayed = 0;
+  uint32_t firstPhase = static_cast<uint32_t>((first - segment.from) % period);
+  uint32_t phase = firstPhase;
+  for (uint64_t tick = first; tick < segment.to; tick += step) {
+    uint16_t value;
+    if (roundLength != 0) {
+      value = roundValues[replayed];
+      if (++replayed == roundLength) replayed = 0;
+    } else {
+      value = CentsToWheel(held + VibratoAt(segment.vibrato, phase, period));
+      phase += step;
+      while (phase >= period) phase -= period;
+      if (worked < kRoundLimit) {
+        roundValues[worked++] = value;
+        if (phase == firstPhase) roundLength = worked;
+      }
+    }
+    if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
+  }
+}
+
 }  // namespace
 
 void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch, bool last) {
@@ -144,38 +203,41 @@ void WriteSegmentWheel(PerformContext* context, Sound* sound, int32_t nextPitch,
     if (step == 0) step = 1;
     uint64_t first = segment.from + (segment.vibrato != 0 ? step / 2 : 0);
     // Only the parts the segment has are summed at each sample.
-    const BendCurve* bend = HasPoints(segment.bend, segment.bendLength) ? segment.bend : nullptr;
-    const BendCurve* bar = HasPoints(segment.bar, segment.barLength) ? segment.bar : nullptr;
+    CurveCursor bend = StartCurve(segment.bend, segment.bendStart, segment.bendLength);
+    CurveCursor bar = StartCurve(segment.bar, segment.barStart, segment.barLength);
     if (segment.vibrato != 0 && first < segment.to) {
       // The wheel's value where the segment starts, before the first sample.
       uint16_t value = CentsToWheel(int64_t{RampAt(segment.base, segment.from)} +
-                                    RampAt(slide, segment.from) +
-                                    CurveAt(bend, segment.bendStart, segment.bendLength,
-                                            segment.from) +
-                                    CurveAt(bar, segment.barStart, segment.barLength,
-                                            segment.from));
+                                    RampAt(slide, segment.from) + CurveAt(&bend, segment.from) +
+                                    CurveAt(&bar, segment.from));
       if (value != sound->lastWheel) AddWheel(context, sound, segment.from, kTimedWheel, value);
     }
-    // The vibrato's place in its cycle, moved on by one step each sample.
-    uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
     // Held ramps (most segments: no glide) are summed once.
     bool baseHeld = segment.base.from == segment.base.to;
     bool slideHeld = slide.from == slide.to;
     int64_t held = (baseHeld ? segment.base.from : 0) + (slideHeld ? slide.from : 0);
-    for (uint64_t tick = first; tick < segment.to; tick += step) {
-      int64_t cents = held;
-      if (!baseHeld) cents += RampAt(segment.base, tick);
-      if (!slideHeld) cents += RampAt(slide, tick);
-      if (bend != nullptr) cents += CurveAt(bend, segment.bendStart, segment.bendLength, tick);
-      if (bar != nullptr) cents += CurveAt(bar, segment.barStart, segment.barLength, tick);
-      if (segment.vibrato != 0 && period != 0) {
-        cents += VibratoAt(segment.vibrato, phase, period);
-        phase += step;
-        while (phase >= period) phase -= period;
+    // Most wheel samples are of a vibrato with nothing else moving.
+    if (segment.vibrato != 0 && period != 0 && baseHeld && slideHeld && bend.points == nullptr &&
+        bar.points == nullptr) {
+      WriteVibratoWheel(context, sound, held, first, step, period);
+    } else {
+      // The vibrato's place in its cycle, moved on by one step each sample.
+      uint32_t phase = period != 0 ? static_cast<uint32_t>((first - segment.from) % period) : 0;
+      for (uint64_t tick = first; tick < segment.to; tick += step) {
+        int64_t cents = held;
+        if (!baseHeld) cents += RampAt(segment.base, tick);
+        if (!slideHeld) cents += RampAt(slide, tick);
+        if (bend.points != nullptr) cents += CurveAt(&bend, tick);
+        if (bar.points != nullptr) cents += CurveAt(&bar, tick);
+        if (segment.vibrato != 0 && period != 0) {
+          cents += VibratoAt(segment.vibrato, phase, period);
+          phase += step;
+          while (phase >= period) phase -= period;
+        }
+        uint16_t value = CentsToWheel(cents);
+        if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
+        if (tick >= settled) break;
       }
-      uint16_t value = CentsToWheel(cents);
-      if (value != sound->lastWheel) AddWheel(context, sound, tick, kTimedWheel, value);
-      if (tick >= settled) break;
     }
     sound->hasSegment = false;
   }
