@@ -65,7 +65,9 @@ constexpr uint8_t kKindStatus[8] = {0,
 
 // A track's sorted events through one channel run, up to the chunk length
 // lengthLimit; *last is the tick of the last one written. False with the
-// status set when one cannot be written.
+// status set when one cannot be written. The length is checked once, at the
+// end: until then the chunk's block cannot outgrow the budget, which holds
+// the same limit for all chunks together.
 bool WriteTrackEvents(PerformContext* context, const TimedList* list, ChunkWriter* writer,
                       uint64_t lengthLimit, uint32_t* last) {
   uint16_t wheel[16];
@@ -111,11 +113,10 @@ bool WriteTrackEvents(PerformContext* context, const TimedList* list, ChunkWrite
       break;
     }
     lastTick = tick;
-    if (static_cast<uint64_t>(run.out - run.base) > lengthLimit) {
-      context->status = kPerformTooLarge;
-      written = false;
-      break;
-    }
+  }
+  if (written && static_cast<uint64_t>(run.out - run.base) > lengthLimit) {
+    context->status = kPerformTooLarge;
+    written = false;
   }
   CloseChannelRun(writer, run);
   context->counts.noteOns += noteOns;
