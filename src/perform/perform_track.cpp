@@ -499,6 +499,26 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   }
 }
 
+// A normal note without effects or details, in a beat without a stroke or
+// wheel of its own: PlayNote's steps that such a note takes, and no others.
+void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slot,
+                   const BeatShape& shape) {
+  Sound* sound = &voice->sounds[slot];
+  int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
+  int32_t levels = ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
+  uint8_t velocity = DynamicVelocity((note->flags & kNoteDynamic) != 0 ? note->dynamic
+                                                                        : shape.dynamic,
+                                     levels);
+  if (pitch >= 0 && AbsorbIntoLegato(walk, sound, pitch, shape.start, shape.end, false,
+                                     shape.plainWheel, shape)) {
+    return;
+  }
+  CloseSound(walk, sound, shape.start, pitch);
+  if (pitch < 0) return;
+  StartSound(walk, sound, pitch, velocity, shape.start, shape.end, false, true, false);
+  if (walk->context->version5) ShareStrike(walk, shape.voice, sound);
+}
+
 // The beat `index` of a voice's cell in the measure `at`.
 void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t index,
               const MeasureWalk& at, uint64_t start, uint32_t length) {
@@ -558,8 +578,16 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
                        CutSoundsAt(voice, start - longestGrace);
+  bool plainBeat = shape.extras == nullptr && shape.strokeStep == 0 && !shape.plainWheel.needed;
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
-    PlayNote(walk, voice, beat, LowestSlot(rest), shape);
+    uint32_t slot = LowestSlot(rest);
+    const Note* note = &beat->notes[slot];
+    if (plainBeat && (note->flags & (kNotePlayable | kNoteHasEffects)) == kNotePlayable &&
+        note->type == kNoteTypeNormal) {
+      PlayPlainNote(walk, voice, note, slot, shape);
+    } else {
+      PlayNote(walk, voice, beat, slot, shape);
+    }
   }
 }
 
@@ -581,11 +609,26 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   for (uint32_t v = 0; v < kVoiceCount; ++v) {
     cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
   }
-  // Most cells have one voice: its beats one after another.
-  uint32_t voices = cursors[1].cell != nullptr ? kVoiceCount : 1;
+  if (cursors[1].cell == nullptr) {
+    // Most cells have one voice: its beats one after another.
+    const TrackMeasure* cell = cursors[0].cell;
+    if (cell == nullptr) return;
+    uint64_t tick = at.start;
+    uint32_t position = 0;
+    for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
+      const Beat* beat = &cell->beats[b];
+      uint32_t plain = PlainLength(beat);
+      int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
+      position += plain;
+      uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
+      PlayBeat(walk, 0, beat, b, at, tick, ticks);
+      tick += ticks;
+    }
+    return;
+  }
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
-    for (uint32_t v = 0; v < voices; ++v) {
+    for (uint32_t v = 0; v < kVoiceCount; ++v) {
       const VoiceCursor& c = cursors[v];
       if (c.cell == nullptr || c.beat >= c.cell->beatCount) continue;
       if (voice == kVoiceCount || c.tick < cursors[voice].tick) voice = v;
