@@ -52,6 +52,8 @@ struct TrackWalk {
   uint32_t trackIndex;
   uint32_t slotMask;  // bit s: slot s is played
   bool plays;  // a valid main channel and strings
+  bool version5;
+  bool noteExtras;  // the song keeps details of some notes
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
   ChannelPair pair;  // program and controllers go to both
@@ -78,7 +80,7 @@ struct BeatShape {
   uint32_t strokeStep;
   bool lowestFirst;
   bool gracesBefore;
-  uint8_t marked;  // slots holding a note
+  uint32_t held;  // bit s: slot s holds a note
   uint32_t voice;
   // Version 5 details of each slot's note (entries may be null), or null
   // for a song that keeps none.
@@ -329,7 +331,7 @@ uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
   uint32_t before = 0;
   for (uint32_t s = 0; s < kSlotCount; ++s) {
     bool earlier = beat.lowestFirst ? s > slot : s < slot;
-    if (earlier && (beat.marked & (0x40u >> s)) != 0) ++before;
+    if (earlier && (beat.held & (1u << s)) != 0) ++before;
   }
   uint64_t offset = uint64_t{before} * beat.strokeStep;
   uint64_t last = beat.end - beat.start - 1;
@@ -516,7 +518,7 @@ void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slo
   CloseSound(walk, sound, shape.start, pitch);
   if (pitch < 0) return;
   StartSound(walk, sound, pitch, velocity, shape.start, shape.end, false, true, false);
-  if (walk->context->version5) ShareStrike(walk, shape.voice, sound);
+  if (walk->version5) ShareStrike(walk, shape.voice, sound);
 }
 
 // The beat `index` of a voice's cell in the measure `at`.
@@ -528,8 +530,9 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     ApplyMixTable(walk, beat->mixTable, start);
   }
   if ((beat->flags & kBeatStatus) != 0 && beat->status == kStatusRest) CutLetRing(voice, start);
-  if (!IsSounding(beat)) return;
-  if (!walk->plays || length == 0) return;
+  if (!IsSounding(beat) || !walk->plays || length == 0) return;
+  const uint32_t held = MarkedSlots(beat, walk->slotMask);
+  if (held == 0) return;
 
   BeatShape shape = {};
   shape.start = start;
@@ -537,14 +540,14 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   shape.measureLength = at.length;
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
+  shape.held = held;
   const SongExtras* extras = context->extras;
   const NoteExtras* noteExtras[kSlotCount];
-  if (extras != nullptr && extras->noteExtrasCount != 0) {
+  if (walk->noteExtras) {
     memset(noteExtras, 0, sizeof noteExtras);
     shape.extras = noteExtras;
   }
   uint32_t longestGrace = 0;
-  const uint32_t held = MarkedSlots(beat, walk->slotMask);
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
@@ -554,10 +557,9 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
           FindNoteExtras(extras, voiceIndex + 1, at.measure, walk->trackIndex, index, slot);
       onBeat = noteExtras[slot] != nullptr && noteExtras[slot]->graceOnBeat != 0;
     }
-    shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
     // A version 5 note without a dynamic of its own plays forte: the
     // format stores every other dynamic with its note.
-    if ((note->flags & kNoteDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
+    if ((note->flags & kNoteDynamic) != 0 && !walk->version5) shape.dynamic = note->dynamic;
     if (HasGrace(note) && !onBeat) {
       uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
       if (grace > longestGrace) longestGrace = grace;
@@ -571,9 +573,9 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
       shape.vibrato = kVibratoCents;
     }
     if ((effects->flags2 & kBeatTremoloBar) != 0) shape.bar = effects->tremoloBar;
+    ShapeStroke(context, effects, &shape);
+    shape.plainWheel = WheelOf(nullptr, nullptr, shape);
   }
-  ShapeStroke(context, effects, &shape);
-  shape.plainWheel = WheelOf(nullptr, nullptr, shape);
   // A grace note takes its time from what sounds before it; with nothing
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
@@ -651,6 +653,8 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   walk->context = context;
   walk->track = &context->song->tracks[index];
   walk->trackIndex = index;
+  walk->version5 = context->version5;
+  walk->noteExtras = context->extras != nullptr && context->extras->noteExtrasCount != 0;
   const Track* track = walk->track;
   uint32_t strings = static_cast<uint32_t>(track->stringCount);
   walk->slotMask = (1u << (strings < kSlotCount ? strings : kSlotCount)) - 1;
