@@ -57,6 +57,8 @@ struct TrackWalk {
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
   ChannelPair pair;  // program and controllers go to both
+  uint32_t measure;        // the measure being played
+  uint32_t measureLength;  // its ticks
   Voice voices[kVoiceCount];
 };
 
@@ -521,9 +523,9 @@ void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slo
   if (walk->version5) ShareStrike(walk, shape.voice, sound);
 }
 
-// The beat `index` of a voice's cell in the measure `at`.
+// The beat `index` of a voice's cell in the walk's measure.
 void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t index,
-              const MeasureWalk& at, uint64_t start, uint32_t length) {
+              uint64_t start, uint32_t length) {
   PerformContext* context = walk->context;
   Voice* voice = &walk->voices[voiceIndex];
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
@@ -537,7 +539,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   BeatShape shape = {};
   shape.start = start;
   shape.end = start + length;
-  shape.measureLength = at.length;
+  shape.measureLength = walk->measureLength;
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
   shape.held = held;
@@ -554,7 +556,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     bool onBeat = false;
     if (shape.extras != nullptr) {
       noteExtras[slot] =
-          FindNoteExtras(extras, voiceIndex + 1, at.measure, walk->trackIndex, index, slot);
+          FindNoteExtras(extras, voiceIndex + 1, walk->measure, walk->trackIndex, index, slot);
       onBeat = noteExtras[slot] != nullptr && noteExtras[slot]->graceOnBeat != 0;
     }
     // A version 5 note without a dynamic of its own plays forte: the
@@ -606,6 +608,8 @@ struct VoiceCursor {
 // first), so that a voice meets the other's sounds of the same tick.
 void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   PerformContext* context = walk->context;
+  walk->measure = at.measure;
+  walk->measureLength = at.length;
   Swing swing = MeasureSwing(context, at.measure);
   VoiceCursor cursors[kVoiceCount];
   for (uint32_t v = 0; v < kVoiceCount; ++v) {
@@ -623,7 +627,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
       int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
       position += plain;
       uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-      PlayBeat(walk, 0, beat, b, at, tick, ticks);
+      PlayBeat(walk, 0, beat, b, tick, ticks);
       tick += ticks;
     }
     return;
@@ -642,7 +646,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, swing);
     c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-    PlayBeat(walk, voice, beat, c.beat, at, c.tick, ticks);
+    PlayBeat(walk, voice, beat, c.beat, c.tick, ticks);
     c.tick += ticks;
     ++c.beat;
   }
