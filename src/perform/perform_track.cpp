@@ -343,9 +343,15 @@ uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
 NoteWheel WheelOf(const NoteEffects* effects, const NoteExtras* extras, const BeatShape& beat) {
   NoteWheel shape = {};
   shape.vibrato = beat.vibrato;
+  // Kept as each part is found: a bend, a slide, vibrato or the tremolo bar.
+  bool needed = beat.bar != nullptr || beat.vibrato != 0;
   if (effects != nullptr) {
-    if ((effects->flags1 & kEffectBend) != 0) shape.bend = effects->bend;
+    if ((effects->flags1 & kEffectBend) != 0) {
+      shape.bend = effects->bend;
+      needed = needed || shape.bend != nullptr;
+    }
     if ((effects->flags2 & kEffectSlide) != 0 && IsKnownSlide(effects->slide)) {
+      needed = true;
       shape.slide = effects->slide;
       // A version 5 mask may hold a slide in beside the slide out the record
       // keeps: the note then glides in as well.
@@ -358,10 +364,12 @@ NoteWheel WheelOf(const NoteEffects* effects, const NoteExtras* extras, const Be
         }
       }
     }
-    if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) shape.vibrato = kVibratoCents;
+    if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) {
+      shape.vibrato = kVibratoCents;
+      needed = true;
+    }
   }
-  shape.needed = shape.bend != nullptr || shape.slide != 0 || shape.vibrato != 0 ||
-                 beat.bar != nullptr;
+  shape.needed = needed;
   return shape;
 }
 
