@@ -54,6 +54,10 @@ struct TrackWalk {
   bool plays;  // a valid main channel and strings
   bool version5;
   bool noteExtras;  // the song keeps details of some notes
+  // Per voice, the first details not yet passed in the cell being played
+  // (the details are sorted by measure, track, voice, beat and slot); null
+  // until a note of the cell asks.
+  const NoteExtrasEntry* nextExtras[kVoiceCount];
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
   ChannelPair pair;  // program and controllers go to both
@@ -517,7 +521,8 @@ void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slo
                    const BeatShape& shape) {
   Sound* sound = &voice->sounds[slot];
   int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
-  int32_t levels = ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
+  int32_t levels =
+      ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
   uint8_t velocity = DynamicVelocity((note->flags & kNoteDynamic) != 0 ? note->dynamic
                                                                         : shape.dynamic,
                                      levels);
@@ -529,6 +534,26 @@ void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slo
   if (pitch < 0) return;
   StartSound(walk, sound, pitch, velocity, shape.start, shape.end, false, true, false);
   if (walk->version5) ShareStrike(walk, shape.voice, sound);
+}
+
+// The details of the note at beat `index`, slot `slot` of the voice's cell,
+// or null; a beat's slots are asked for in order, and the beats in order.
+const NoteExtras* NextNoteExtras(TrackWalk* walk, uint32_t voice, uint32_t index, uint32_t slot) {
+  const SongExtras* extras = walk->context->extras;
+  const NoteExtrasEntry* last = extras->noteExtras + extras->noteExtrasCount;
+  const NoteExtrasEntry* entry = walk->nextExtras[voice];
+  if (entry == nullptr) {
+    entry = FirstNoteExtrasOfCell(extras, voice + 1, walk->measure, walk->trackIndex);
+  }
+  auto inCell = [&](const NoteExtrasEntry* e) {
+    return e != last && e->measure == walk->measure && e->track == walk->trackIndex &&
+           e->voice == voice + 1;
+  };
+  while (inCell(entry) && (entry->beat < index || (entry->beat == index && entry->slot < slot))) {
+    ++entry;
+  }
+  walk->nextExtras[voice] = entry;
+  return inCell(entry) && entry->beat == index && entry->slot == slot ? &entry->extras : nullptr;
 }
 
 // The beat `index` of a voice's cell in the walk's measure.
@@ -551,7 +576,6 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
   shape.held = held;
-  const SongExtras* extras = context->extras;
   const NoteExtras* noteExtras[kSlotCount];
   if (walk->noteExtras) {
     memset(noteExtras, 0, sizeof noteExtras);
@@ -563,8 +587,7 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
     const Note* note = &beat->notes[slot];
     bool onBeat = false;
     if (shape.extras != nullptr) {
-      noteExtras[slot] =
-          FindNoteExtras(extras, voiceIndex + 1, walk->measure, walk->trackIndex, index, slot);
+      noteExtras[slot] = NextNoteExtras(walk, voiceIndex, index, slot);
       onBeat = noteExtras[slot] != nullptr && noteExtras[slot]->graceOnBeat != 0;
     }
     // A version 5 note without a dynamic of its own plays forte: the
@@ -590,12 +613,13 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
                        CutSoundsAt(voice, start - longestGrace);
-  bool plainBeat = shape.extras == nullptr && shape.strokeStep == 0 && !shape.plainWheel.needed;
+  bool plainBeat = shape.strokeStep == 0 && !shape.plainWheel.needed;
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
     if (plainBeat && (note->flags & (kNotePlayable | kNoteHasEffects)) == kNotePlayable &&
-        note->type == kNoteTypeNormal) {
+        note->type == kNoteTypeNormal &&
+        (shape.extras == nullptr || shape.extras[slot] == nullptr)) {
       PlayPlainNote(walk, voice, note, slot, shape);
     } else {
       PlayNote(walk, voice, beat, slot, shape);
@@ -618,6 +642,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   PerformContext* context = walk->context;
   walk->measure = at.measure;
   walk->measureLength = at.length;
+  walk->nextExtras[0] = walk->nextExtras[1] = nullptr;
   Swing swing = MeasureSwing(context, at.measure);
   VoiceCursor cursors[kVoiceCount];
   for (uint32_t v = 0; v < kVoiceCount; ++v) {
