@@ -80,7 +80,7 @@ struct BeatShape {
   uint64_t start;
   uint64_t end;
   uint32_t measureLength;
-  int32_t dynamic;
+  uint8_t dynamic;  // for the notes without one of their own
   int32_t vibrato;
   const BendCurve* bar;
   uint32_t strokeStep;
@@ -515,17 +515,32 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   }
 }
 
+// DynamicVelocity of every dynamic byte, by accent (2) and ghost (1).
+struct AccentedVelocities {
+  uint8_t byDynamic[256][4];
+};
+
+constexpr AccentedVelocities MakeAccentedVelocities() {
+  AccentedVelocities table = {};
+  for (int32_t dynamic = 0; dynamic < 256; ++dynamic) {
+    for (int32_t marks = 0; marks < 4; ++marks) {
+      table.byDynamic[dynamic][marks] = DynamicVelocity(dynamic, (marks >> 1) - (marks & 1));
+    }
+  }
+  return table;
+}
+
+constexpr AccentedVelocities kAccentedVelocities = MakeAccentedVelocities();
+
 // A normal note without effects or details, in a beat without a stroke or
 // wheel of its own: PlayNote's steps that such a note takes, and no others.
 void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slot,
                    const BeatShape& shape) {
   Sound* sound = &voice->sounds[slot];
   int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
-  int32_t levels =
-      ((note->flags & kNoteAccent) != 0 ? 1 : 0) - ((note->flags & kNoteGhost) != 0 ? 1 : 0);
-  uint8_t velocity = DynamicVelocity((note->flags & kNoteDynamic) != 0 ? note->dynamic
-                                                                        : shape.dynamic,
-                                     levels);
+  uint32_t marks = (note->flags & kNoteAccent) >> 5 | (note->flags & kNoteGhost) >> 2;
+  uint8_t dynamic = (note->flags & kNoteDynamic) != 0 ? note->dynamic : shape.dynamic;
+  uint8_t velocity = kAccentedVelocities.byDynamic[dynamic][marks];
   if (pitch >= 0 && AbsorbIntoLegato(walk, sound, pitch, shape.start, shape.end, false,
                                      shape.plainWheel, shape)) {
     return;
