@@ -572,10 +572,10 @@ const NoteExtras* NextNoteExtras(TrackWalk* walk, uint32_t voice, uint32_t index
 }
 
 // The beat `index` of a voice's cell in the walk's measure.
-void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t index,
+void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t index,
               uint64_t start, uint32_t length) {
   PerformContext* context = walk->context;
-  Voice* voice = &walk->voices[voiceIndex];
+  uint32_t voiceIndex = static_cast<uint32_t>(voice - walk->voices);
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
     ApplyMixTable(walk, beat->mixTable, start);
   }
@@ -675,7 +675,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
       int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
       position += plain;
       uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-      PlayBeat(walk, 0, beat, b, tick, ticks);
+      PlayBeat(walk, &walk->voices[0], beat, b, tick, ticks);
       tick += ticks;
     }
     return;
@@ -694,7 +694,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, swing);
     c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-    PlayBeat(walk, voice, beat, c.beat, c.tick, ticks);
+    PlayBeat(walk, &walk->voices[voice], beat, c.beat, c.tick, ticks);
     c.tick += ticks;
     ++c.beat;
   }
