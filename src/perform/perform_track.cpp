@@ -147,7 +147,7 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
 void ShareStrike(TrackWalk* walk, uint32_t voice, Sound* sound) {
   if (sound->wheel || !walk->context->version5) return;
   for (Sound& other : walk->voices[(voice + 1) % kVoiceCount].sounds) {
-    if (&other != sound && other.open && !other.wheel && other.partner == nullptr &&
+    if (other.open && !other.wheel && other.partner == nullptr &&
         other.start == sound->start && other.pitch == sound->pitch &&
         other.channel == sound->channel) {
       DropTimed(walk->context, &walk->context->events, sound->noteOn);
