@@ -125,8 +125,6 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   PerformContext* context = walk->context;
   // Field by field: the segment is filled only when the sound has one.
   sound->open = true;
-  sound->hasSegment = false;
-  sound->offset = 0;
   sound->continuable = continuable;
   sound->letRing = letRing;
   sound->wheel = wheel;
@@ -135,8 +133,8 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   sound->channel = wheel ? walk->wheelChannel : walk->mainChannel;
   sound->start = start;
   sound->end = end;
-  sound->lastWheel = kWheelCentre;
-  // partner and heldUntil: null and 0 in every closed sound.
+  // Every closed sound has no segment, no offset, the wheel at centre, no
+  // partner and no held end.
   sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
                            ChannelData(sound->channel, sound->pitch, velocity));
 }
@@ -176,8 +174,13 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
   PerformContext* context = walk->context;
   sound->end = Min(Min(sound->end, cutAt), context->songEnd);
   if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
+  // A sound held at an offset always has a segment (both come from a glide
+  // or legato slide, and each later part of the sound starts a segment).
   if (sound->hasSegment || sound->lastWheel != kWheelCentre) {
     WriteSegmentWheel(context, sound, nextPitch, true);
+    sound->hasSegment = false;
+    sound->offset = 0;
+    sound->lastWheel = kWheelCentre;
   }
   Sound* partner = sound->partner;
   if (partner != nullptr) {
@@ -717,6 +720,9 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   // The pair holds a second channel only when the effects channel is valid
   // and not the main one.
   walk->wheelChannel = walk->pair.count == 2 ? walk->pair.channels[1] : walk->mainChannel;
+  for (Voice& voice : walk->voices) {
+    for (Sound& sound : voice.sounds) sound.lastWheel = kWheelCentre;
+  }
 }
 
 }  // namespace
