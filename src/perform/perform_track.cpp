@@ -535,22 +535,45 @@ constexpr AccentedVelocities MakeAccentedVelocities() {
 
 constexpr AccentedVelocities kAccentedVelocities = MakeAccentedVelocities();
 
-// A normal note without effects or details, in a beat without a stroke or
-// wheel of its own: PlayNote's steps that such a note takes, and no others.
+// Note effects that leave the wheel alone and strike the note once: let
+// ring, staccato and palm mute at most.
+bool HasPlainEffects(const NoteEffects* effects) {
+  return (effects->flags1 & (kEffectBend | kEffectGrace)) == 0 &&
+         (effects->flags2 & (kEffectTremoloPicking | kEffectSlide | kEffectHarmonic |
+                             kEffectTrill | kEffectVibrato)) == 0;
+}
+
+// A normal note without details and with plain effects at most, in a beat
+// without a stroke or wheel of its own: PlayNote's steps that such a note
+// takes, and no others.
 void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slot,
                    const BeatShape& shape) {
   Sound* sound = &voice->sounds[slot];
+  uint64_t start = shape.start;
+  uint64_t end = shape.end;
+  bool letRing = false;
+  const NoteEffects* effects = EffectsOf(note);
+  if (effects != nullptr) {
+    if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
+      end = start + Max(1, (end - start) / 2);
+    }
+    if ((effects->flags1 & kEffectLetRing) != 0) {
+      end = start + shape.measureLength;
+      letRing = true;
+    }
+    if (end <= start) return;
+  }
   int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
   uint32_t marks = (note->flags & kNoteAccent) >> 5 | (note->flags & kNoteGhost) >> 2;
   uint8_t dynamic = (note->flags & kNoteDynamic) != 0 ? note->dynamic : shape.dynamic;
   uint8_t velocity = kAccentedVelocities.byDynamic[dynamic][marks];
-  if (pitch >= 0 && AbsorbIntoLegato(walk, sound, pitch, shape.start, shape.end, false,
-                                     shape.plainWheel, shape)) {
+  if (pitch >= 0 &&
+      AbsorbIntoLegato(walk, sound, pitch, start, end, letRing, shape.plainWheel, shape)) {
     return;
   }
-  CloseSound(walk, sound, shape.start, pitch);
+  CloseSound(walk, sound, start, pitch);
   if (pitch < 0) return;
-  StartSound(walk, sound, pitch, velocity, shape.start, shape.end, false, true, false);
+  StartSound(walk, sound, pitch, velocity, start, end, letRing, true, false);
   if (walk->version5) ShareStrike(walk, shape.voice, sound);
 }
 
@@ -635,8 +658,8 @@ void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t index,
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
-    if (plainBeat && (note->flags & (kNotePlayable | kNoteHasEffects)) == kNotePlayable &&
-        note->type == kNoteTypeNormal &&
+    if (plainBeat && (note->flags & kNotePlayable) != 0 && note->type == kNoteTypeNormal &&
+        ((note->flags & kNoteHasEffects) == 0 || HasPlainEffects(note->effects)) &&
         (shape.extras == nullptr || shape.extras[slot] == nullptr)) {
       PlayPlainNote(walk, voice, note, slot, shape);
     } else {
