@@ -659,7 +659,7 @@ void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t index,
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
     if (plainBeat && (note->flags & kNotePlayable) != 0 && note->type == kNoteTypeNormal &&
-        ((note->flags & kNoteHasEffects) == 0 || HasPlainEffects(note->effects)) &&
+        (EffectsOf(note) == nullptr || HasPlainEffects(note->effects)) &&
         (shape.extras == nullptr || shape.extras[slot] == nullptr)) {
       PlayPlainNote(walk, voice, note, slot, shape);
     } else {
