@@ -535,8 +535,8 @@ constexpr AccentedVelocities MakeAccentedVelocities() {
 
 constexpr AccentedVelocities kAccentedVelocities = MakeAccentedVelocities();
 
-// Note effects that leave the wheel alone and strike the note once: let
-// ring, staccato and palm mute at most.
+// Note effects that change neither the note's pitch nor its wheel and
+// strike it once: let ring, staccato and palm mute at most.
 bool HasPlainEffects(const NoteEffects* effects) {
   return (effects->flags1 & (kEffectBend | kEffectGrace)) == 0 &&
          (effects->flags2 & (kEffectTremoloPicking | kEffectSlide | kEffectHarmonic |
