@@ -685,13 +685,10 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   walk->measureLength = at.length;
   walk->nextExtras[0] = walk->nextExtras[1] = nullptr;
   Swing swing = MeasureSwing(context, at.measure);
-  VoiceCursor cursors[kVoiceCount];
-  for (uint32_t v = 0; v < kVoiceCount; ++v) {
-    cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
-  }
-  if (cursors[1].cell == nullptr) {
+  const TrackMeasure* second = VoiceCell(context, 1, at.measure, walk->trackIndex);
+  if (second == nullptr) {
     // Most cells have one voice: its beats one after another.
-    const TrackMeasure* cell = cursors[0].cell;
+    const TrackMeasure* cell = VoiceCell(context, 0, at.measure, walk->trackIndex);
     if (cell == nullptr) return;
     uint64_t tick = at.start;
     uint32_t position = 0;
@@ -706,6 +703,9 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     }
     return;
   }
+  VoiceCursor cursors[kVoiceCount] = {
+      {VoiceCell(context, 0, at.measure, walk->trackIndex), 0, 0, at.start},
+      {second, 0, 0, at.start}};
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
     for (uint32_t v = 0; v < kVoiceCount; ++v) {
