@@ -10,29 +10,37 @@ namespace {
 
 constexpr uint32_t kMostChunks = 0xFFFF;
 
+// The ticks a cell's beats take, at most kMaxTick.
+uint32_t CellTicks(const PerformContext* context, const TrackMeasure* cell, Swing swing) {
+  uint64_t ticks = 0;
+  uint32_t position = 0;
+  for (uint32_t b = 0; b < cell->beatCount; ++b) {
+    const Beat* beat = &cell->beats[b];
+    uint32_t plain = PlainLength(beat);
+    int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
+    position += plain;
+    if (length > 0) ticks += static_cast<uint32_t>(length);
+  }
+  return ticks > kMaxTick ? static_cast<uint32_t>(kMaxTick) : static_cast<uint32_t>(ticks);
+}
+
 // The ticks the beats of each measure take on the track and voice that take
-// longest.
+// longest. The rows of both voices are looked up once a measure.
 void ComputeContentTicks(PerformContext* context) {
   const FileStruct* song = context->song;
+  const SongExtras* extras = context->extras;
   for (uint32_t m = 0; m < song->measureCount; ++m) {
-    uint32_t longest = 0;
+    const TrackMeasure* rows[2] = {
+        song->measures != nullptr ? song->measures[m] : nullptr,
+        extras != nullptr && extras->secondVoice != nullptr ? extras->secondVoice[m] : nullptr};
     Swing swing = MeasureSwing(context, m);
-    for (uint32_t t = 0; t < song->trackCount; ++t) {
-      for (uint32_t voice = 0; voice < 2; ++voice) {
-        const TrackMeasure* cell = VoiceCell(context, voice, m, t);
-        if (cell == nullptr) continue;
-        uint64_t ticks = 0;
-        uint32_t position = 0;
-        for (uint32_t b = 0; b < cell->beatCount; ++b) {
-          const Beat* beat = &cell->beats[b];
-          uint32_t plain = PlainLength(beat);
-          int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth,
-                                        swing);
-          position += plain;
-          if (length > 0) ticks += static_cast<uint32_t>(length);
-        }
-        if (ticks > kMaxTick) ticks = kMaxTick;
-        if (ticks > longest) longest = static_cast<uint32_t>(ticks);
+    uint32_t longest = 0;
+    for (const TrackMeasure* row : rows) {
+      if (row == nullptr) continue;
+      for (uint32_t t = 0; t < song->trackCount; ++t) {
+        if (row[t].beats == nullptr) continue;
+        uint32_t ticks = CellTicks(context, &row[t], swing);
+        if (ticks > longest) longest = ticks;
       }
     }
     context->contentTicks[m] = longest;

@@ -52,9 +52,17 @@ struct TrackWalk {
   uint32_t trackIndex;
   uint32_t slotMask;  // bit s: slot s is played
   bool plays;  // a valid main channel and strings
+  bool version5;
+  bool noteExtras;  // the song keeps details of some notes
+  // Per voice, the first details not yet passed in the cell being played
+  // (the details are sorted by measure, track, voice, beat and slot); null
+  // until a note of the cell asks.
+  const NoteExtrasEntry* nextExtras[kVoiceCount];
   uint8_t mainChannel;
   uint8_t wheelChannel;  // effects channel, or the main one
   ChannelPair pair;  // program and controllers go to both
+  uint32_t measure;        // the measure being played
+  uint32_t measureLength;  // its ticks
   Voice voices[kVoiceCount];
 };
 
@@ -72,13 +80,13 @@ struct BeatShape {
   uint64_t start;
   uint64_t end;
   uint32_t measureLength;
-  int32_t dynamic;
+  uint8_t dynamic;  // for the notes without one of their own
   int32_t vibrato;
   const BendCurve* bar;
   uint32_t strokeStep;
   bool lowestFirst;
   bool gracesBefore;
-  uint8_t marked;  // slots holding a note
+  uint32_t held;  // bit s: slot s holds a note
   uint32_t voice;
   // Version 5 details of each slot's note (entries may be null), or null
   // for a song that keeps none.
@@ -117,8 +125,6 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   PerformContext* context = walk->context;
   // Field by field: the segment is filled only when the sound has one.
   sound->open = true;
-  sound->hasSegment = false;
-  sound->offset = 0;
   sound->continuable = continuable;
   sound->letRing = letRing;
   sound->wheel = wheel;
@@ -127,8 +133,8 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
   sound->channel = wheel ? walk->wheelChannel : walk->mainChannel;
   sound->start = start;
   sound->end = end;
-  sound->lastWheel = kWheelCentre;
-  // partner and heldUntil: null and 0 in every closed sound.
+  // Every closed sound has no segment, no offset, the wheel at centre, no
+  // partner and no held end.
   sound->noteOn = AddTimed(context, &context->events, start, kTimedNoteOn,
                            ChannelData(sound->channel, sound->pitch, velocity));
 }
@@ -139,7 +145,7 @@ void StartSound(TrackWalk* walk, Sound* sound, int32_t pitch, uint8_t velocity, 
 void ShareStrike(TrackWalk* walk, uint32_t voice, Sound* sound) {
   if (sound->wheel || !walk->context->version5) return;
   for (Sound& other : walk->voices[(voice + 1) % kVoiceCount].sounds) {
-    if (&other != sound && other.open && !other.wheel && other.partner == nullptr &&
+    if (other.open && !other.wheel && other.partner == nullptr &&
         other.start == sound->start && other.pitch == sound->pitch &&
         other.channel == sound->channel) {
       DropTimed(walk->context, &walk->context->events, sound->noteOn);
@@ -168,8 +174,13 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
   PerformContext* context = walk->context;
   sound->end = Min(Min(sound->end, cutAt), context->songEnd);
   if (sound->hasSegment) sound->segment.to = Max(sound->segment.from, sound->end);
+  // A sound held at an offset always has a segment (both come from a glide
+  // or legato slide, and each later part of the sound starts a segment).
   if (sound->hasSegment || sound->lastWheel != kWheelCentre) {
     WriteSegmentWheel(context, sound, nextPitch, true);
+    sound->hasSegment = false;
+    sound->offset = 0;
+    sound->lastWheel = kWheelCentre;
   }
   Sound* partner = sound->partner;
   if (partner != nullptr) {
@@ -329,7 +340,7 @@ uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
   uint32_t before = 0;
   for (uint32_t s = 0; s < kSlotCount; ++s) {
     bool earlier = beat.lowestFirst ? s > slot : s < slot;
-    if (earlier && (beat.marked & (0x40u >> s)) != 0) ++before;
+    if (earlier && (beat.held & (1u << s)) != 0) ++before;
   }
   uint64_t offset = uint64_t{before} * beat.strokeStep;
   uint64_t last = beat.end - beat.start - 1;
@@ -339,9 +350,15 @@ uint64_t StrokeOffset(const BeatShape& beat, uint32_t slot) {
 NoteWheel WheelOf(const NoteEffects* effects, const NoteExtras* extras, const BeatShape& beat) {
   NoteWheel shape = {};
   shape.vibrato = beat.vibrato;
+  // Kept as each part is found: a bend, a slide, vibrato or the tremolo bar.
+  bool needed = beat.bar != nullptr || beat.vibrato != 0;
   if (effects != nullptr) {
-    if ((effects->flags1 & kEffectBend) != 0) shape.bend = effects->bend;
+    if ((effects->flags1 & kEffectBend) != 0) {
+      shape.bend = effects->bend;
+      needed = needed || shape.bend != nullptr;
+    }
     if ((effects->flags2 & kEffectSlide) != 0 && IsKnownSlide(effects->slide)) {
+      needed = true;
       shape.slide = effects->slide;
       // A version 5 mask may hold a slide in beside the slide out the record
       // keeps: the note then glides in as well.
@@ -354,10 +371,12 @@ NoteWheel WheelOf(const NoteEffects* effects, const NoteExtras* extras, const Be
         }
       }
     }
-    if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) shape.vibrato = kVibratoCents;
+    if ((effects->flags2 & kEffectVibrato) != 0 && shape.vibrato == 0) {
+      shape.vibrato = kVibratoCents;
+      needed = true;
+    }
   }
-  shape.needed = shape.bend != nullptr || shape.slide != 0 || shape.vibrato != 0 ||
-                 beat.bar != nullptr;
+  shape.needed = needed;
   return shape;
 }
 
@@ -499,45 +518,122 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   }
 }
 
-// The beat `index` of a voice's cell in the measure `at`.
-void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t index,
-              const MeasureWalk& at, uint64_t start, uint32_t length) {
+// DynamicVelocity of every dynamic byte, by accent (2) and ghost (1).
+struct AccentedVelocities {
+  uint8_t byDynamic[256][4];
+};
+
+constexpr AccentedVelocities MakeAccentedVelocities() {
+  AccentedVelocities table = {};
+  for (int32_t dynamic = 0; dynamic < 256; ++dynamic) {
+    for (int32_t marks = 0; marks < 4; ++marks) {
+      table.byDynamic[dynamic][marks] = DynamicVelocity(dynamic, (marks >> 1) - (marks & 1));
+    }
+  }
+  return table;
+}
+
+constexpr AccentedVelocities kAccentedVelocities = MakeAccentedVelocities();
+
+// Note effects that change neither the note's pitch nor its wheel and
+// strike it once: let ring, staccato and palm mute at most.
+bool HasPlainEffects(const NoteEffects* effects) {
+  return (effects->flags1 & (kEffectBend | kEffectGrace)) == 0 &&
+         (effects->flags2 & (kEffectTremoloPicking | kEffectSlide | kEffectHarmonic |
+                             kEffectTrill | kEffectVibrato)) == 0;
+}
+
+// A normal note without details and with plain effects at most, in a beat
+// without a stroke or wheel of its own: PlayNote's steps that such a note
+// takes, and no others.
+void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slot,
+                   const BeatShape& shape) {
+  Sound* sound = &voice->sounds[slot];
+  uint64_t start = shape.start;
+  uint64_t end = shape.end;
+  bool letRing = false;
+  const NoteEffects* effects = EffectsOf(note);
+  if (effects != nullptr) {
+    if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
+      end = start + Max(1, (end - start) / 2);
+    }
+    if ((effects->flags1 & kEffectLetRing) != 0) {
+      end = start + shape.measureLength;
+      letRing = true;
+    }
+    if (end <= start) return;
+  }
+  int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
+  uint32_t marks = (note->flags & kNoteAccent) >> 5 | (note->flags & kNoteGhost) >> 2;
+  uint8_t dynamic = (note->flags & kNoteDynamic) != 0 ? note->dynamic : shape.dynamic;
+  uint8_t velocity = kAccentedVelocities.byDynamic[dynamic][marks];
+  if (pitch >= 0 &&
+      AbsorbIntoLegato(walk, sound, pitch, start, end, letRing, shape.plainWheel, shape)) {
+    return;
+  }
+  CloseSound(walk, sound, start, pitch);
+  if (pitch < 0) return;
+  StartSound(walk, sound, pitch, velocity, start, end, letRing, true, false);
+  if (walk->version5) ShareStrike(walk, shape.voice, sound);
+}
+
+// The details of the note at beat `index`, slot `slot` of the voice's cell,
+// or null; a beat's slots are asked for in order, and the beats in order.
+const NoteExtras* NextNoteExtras(TrackWalk* walk, uint32_t voice, uint32_t index, uint32_t slot) {
+  const SongExtras* extras = walk->context->extras;
+  const NoteExtrasEntry* last = extras->noteExtras + extras->noteExtrasCount;
+  const NoteExtrasEntry* entry = walk->nextExtras[voice];
+  if (entry == nullptr) {
+    entry = FirstNoteExtrasOfCell(extras, voice + 1, walk->measure, walk->trackIndex);
+  }
+  auto inCell = [&](const NoteExtrasEntry* e) {
+    return e != last && e->measure == walk->measure && e->track == walk->trackIndex &&
+           e->voice == voice + 1;
+  };
+  while (inCell(entry) && (entry->beat < index || (entry->beat == index && entry->slot < slot))) {
+    ++entry;
+  }
+  walk->nextExtras[voice] = entry;
+  return inCell(entry) && entry->beat == index && entry->slot == slot ? &entry->extras : nullptr;
+}
+
+// The beat `index` of a voice's cell in the walk's measure.
+void PlayBeat(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t index,
+              uint64_t start, uint32_t length) {
   PerformContext* context = walk->context;
-  Voice* voice = &walk->voices[voiceIndex];
+  uint32_t voiceIndex = static_cast<uint32_t>(voice - walk->voices);
   if ((beat->flags & kBeatMixTable) != 0 && beat->mixTable != nullptr) {
     ApplyMixTable(walk, beat->mixTable, start);
   }
   if ((beat->flags & kBeatStatus) != 0 && beat->status == kStatusRest) CutLetRing(voice, start);
-  if (!IsSounding(beat)) return;
-  if (!walk->plays || length == 0) return;
+  if (!IsSounding(beat) || !walk->plays || length == 0) return;
+  const uint32_t held = MarkedSlots(beat, walk->slotMask);
+  if (held == 0) return;
 
   BeatShape shape = {};
   shape.start = start;
   shape.end = start + length;
-  shape.measureLength = at.length;
+  shape.measureLength = walk->measureLength;
   shape.dynamic = kForte;
   shape.voice = voiceIndex;
-  const SongExtras* extras = context->extras;
+  shape.held = held;
   const NoteExtras* noteExtras[kSlotCount];
-  if (extras != nullptr && extras->noteExtrasCount != 0) {
+  if (walk->noteExtras) {
     memset(noteExtras, 0, sizeof noteExtras);
     shape.extras = noteExtras;
   }
   uint32_t longestGrace = 0;
-  const uint32_t held = MarkedSlots(beat, walk->slotMask);
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
     uint32_t slot = LowestSlot(rest);
     const Note* note = &beat->notes[slot];
     bool onBeat = false;
     if (shape.extras != nullptr) {
-      noteExtras[slot] =
-          FindNoteExtras(extras, voiceIndex + 1, at.measure, walk->trackIndex, index, slot);
+      noteExtras[slot] = NextNoteExtras(walk, voiceIndex, index, slot);
       onBeat = noteExtras[slot] != nullptr && noteExtras[slot]->graceOnBeat != 0;
     }
-    shape.marked = static_cast<uint8_t>(shape.marked | (0x40u >> slot));
     // A version 5 note without a dynamic of its own plays forte: the
     // format stores every other dynamic with its note.
-    if ((note->flags & kNoteDynamic) != 0 && !context->version5) shape.dynamic = note->dynamic;
+    if ((note->flags & kNoteDynamic) != 0 && !walk->version5) shape.dynamic = note->dynamic;
     if (HasGrace(note) && !onBeat) {
       uint32_t grace = GraceTicks(context, EffectsOf(note)->grace[3]);
       if (grace > longestGrace) longestGrace = grace;
@@ -551,15 +647,24 @@ void PlayBeat(TrackWalk* walk, uint32_t voiceIndex, const Beat* beat, uint32_t i
       shape.vibrato = kVibratoCents;
     }
     if ((effects->flags2 & kBeatTremoloBar) != 0) shape.bar = effects->tremoloBar;
+    ShapeStroke(context, effects, &shape);
+    shape.plainWheel = WheelOf(nullptr, nullptr, shape);
   }
-  ShapeStroke(context, effects, &shape);
-  shape.plainWheel = WheelOf(nullptr, nullptr, shape);
   // A grace note takes its time from what sounds before it; with nothing
   // before it, it sounds on the beat and delays its note.
   shape.gracesBefore = longestGrace != 0 && start >= longestGrace &&
                        CutSoundsAt(voice, start - longestGrace);
+  bool plainBeat = shape.strokeStep == 0 && !shape.plainWheel.needed;
   for (uint32_t rest = held; rest != 0; rest &= rest - 1) {
-    PlayNote(walk, voice, beat, LowestSlot(rest), shape);
+    uint32_t slot = LowestSlot(rest);
+    const Note* note = &beat->notes[slot];
+    if (plainBeat && (note->flags & kNotePlayable) != 0 && note->type == kNoteTypeNormal &&
+        (EffectsOf(note) == nullptr || HasPlainEffects(note->effects)) &&
+        (shape.extras == nullptr || shape.extras[slot] == nullptr)) {
+      PlayPlainNote(walk, voice, note, slot, shape);
+    } else {
+      PlayNote(walk, voice, beat, slot, shape);
+    }
   }
 }
 
@@ -576,16 +681,34 @@ struct VoiceCursor {
 // first), so that a voice meets the other's sounds of the same tick.
 void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
   PerformContext* context = walk->context;
+  walk->measure = at.measure;
+  walk->measureLength = at.length;
+  walk->nextExtras[0] = walk->nextExtras[1] = nullptr;
   Swing swing = MeasureSwing(context, at.measure);
-  VoiceCursor cursors[kVoiceCount];
-  for (uint32_t v = 0; v < kVoiceCount; ++v) {
-    cursors[v] = {VoiceCell(context, v, at.measure, walk->trackIndex), 0, 0, at.start};
+  const TrackMeasure* second = VoiceCell(context, 1, at.measure, walk->trackIndex);
+  if (second == nullptr) {
+    // Most cells have one voice: its beats one after another.
+    const TrackMeasure* cell = VoiceCell(context, 0, at.measure, walk->trackIndex);
+    if (cell == nullptr) return;
+    uint64_t tick = at.start;
+    uint32_t position = 0;
+    for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
+      const Beat* beat = &cell->beats[b];
+      uint32_t plain = PlainLength(beat);
+      int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
+      position += plain;
+      uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
+      PlayBeat(walk, &walk->voices[0], beat, b, tick, ticks);
+      tick += ticks;
+    }
+    return;
   }
-  // Most cells have one voice: its beats one after another.
-  uint32_t voices = cursors[1].cell != nullptr ? kVoiceCount : 1;
+  VoiceCursor cursors[kVoiceCount] = {
+      {VoiceCell(context, 0, at.measure, walk->trackIndex), 0, 0, at.start},
+      {second, 0, 0, at.start}};
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
-    for (uint32_t v = 0; v < voices; ++v) {
+    for (uint32_t v = 0; v < kVoiceCount; ++v) {
       const VoiceCursor& c = cursors[v];
       if (c.cell == nullptr || c.beat >= c.cell->beatCount) continue;
       if (voice == kVoiceCount || c.tick < cursors[voice].tick) voice = v;
@@ -597,7 +720,7 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, swing);
     c.position += plain;
     uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
-    PlayBeat(walk, voice, beat, c.beat, at, c.tick, ticks);
+    PlayBeat(walk, &walk->voices[voice], beat, c.beat, c.tick, ticks);
     c.tick += ticks;
     ++c.beat;
   }
@@ -608,6 +731,8 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   walk->context = context;
   walk->track = &context->song->tracks[index];
   walk->trackIndex = index;
+  walk->version5 = context->version5;
+  walk->noteExtras = context->extras != nullptr && context->extras->noteExtrasCount != 0;
   const Track* track = walk->track;
   uint32_t strings = static_cast<uint32_t>(track->stringCount);
   walk->slotMask = (1u << (strings < kSlotCount ? strings : kSlotCount)) - 1;
@@ -618,6 +743,9 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
   // The pair holds a second channel only when the effects channel is valid
   // and not the main one.
   walk->wheelChannel = walk->pair.count == 2 ? walk->pair.channels[1] : walk->mainChannel;
+  for (Voice& voice : walk->voices) {
+    for (Sound& sound : voice.sounds) sound.lastWheel = kWheelCentre;
+  }
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ inline int32_t NotePitch(const Track* track, uint32_t slot, const Note* note,
 
 // Velocity of dynamic 1..8 moved by `levels` steps of the scale, kept in
 // 1..127.
-inline uint8_t DynamicVelocity(int32_t dynamic, int32_t levels) {
+constexpr uint8_t DynamicVelocity(int32_t dynamic, int32_t levels) {
   int32_t velocity = (dynamic + levels) * kVelocityStep - 1;
   if (velocity < 1) return 1;
   return static_cast<uint8_t>(velocity > kLoudest ? kLoudest : velocity);
