@@ -99,6 +99,18 @@ struct PerformContext {
   uint64_t mostMeasures;     // measures a walk may play; 0: no limit
   bool version5;             // notes without a dynamic of their own play forte
   uint64_t songEnd;          // end of the last measure played
+  // The measures the conductor walk played, in order, for every track to
+  // follow instead of walking again. Room for a few times the song's
+  // measures keeps it small; when the walk plays more (repeats), or there
+  // is no room at all, each track walks for itself.
+  struct PlayedMeasure {
+    uint32_t measure;
+    uint32_t length;  // its ticks
+  };
+  PlayedMeasure* played;
+  uint32_t playedRoom;
+  uint32_t playedCount;
+  bool playedAll;            // played holds the whole walk
   TimedList events;          // the track being performed
   TimedList conductor;       // chunk 0, gathered from every track
   uint64_t liveLimit;        // more than this many cannot fit in maxBytes

@@ -1,5 +1,6 @@
 // The performance of a whole song: conductor walk, then each track walked,
 // sorted and written, then chunk 0 with the tempo changes the tracks made.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -71,12 +72,16 @@ bool SetUpDirections(PerformContext* context) {
   return true;
 }
 
-// Time signatures and markers at the times of the walk; sets songEnd.
+// Time signatures and markers at the times of the walk; sets songEnd and
+// keeps the measures played for the tracks.
 void WalkConductor(PerformContext* context) {
   const FileStruct* song = context->song;
   MeasureWalk at;
   StartMeasureWalk(context, &at);
   while (context->status == kPerformDone && NextMeasure(context, &at)) {
+    if (context->playedCount < context->playedRoom) {
+      context->played[context->playedCount++] = {at.measure, at.length};
+    }
     const MeasureHeader* header = &song->measureHeaders[at.measure];
     if (at.signatureChanged) {
       AddTimed(context, &context->conductor, at.start, kTimedTimeSignature,
@@ -91,6 +96,17 @@ void WalkConductor(PerformContext* context) {
     }
   }
   context->songEnd = at.tick;
+  context->playedAll = context->playedRoom != 0 && at.played == context->playedCount;
+}
+
+// Room to keep the walk's measures: four times the song's measures hold
+// most songs' repeats. Without it the tracks walk for themselves.
+void ReservePlayedMeasures(PerformContext* context) {
+  uint64_t room = uint64_t{context->song->measureCount} * 4 + 16;
+  if (room > UINT32_MAX || room > SIZE_MAX / sizeof(PerformContext::PlayedMeasure)) return;
+  context->played = static_cast<PerformContext::PlayedMeasure*>(
+      malloc(static_cast<size_t>(room) * sizeof(PerformContext::PlayedMeasure)));
+  if (context->played != nullptr) context->playedRoom = static_cast<uint32_t>(room);
 }
 
 bool ValidArguments(const FileStruct* song, const MidiFileStruct* file, uint32_t ticksPerQuarter) {
@@ -124,6 +140,7 @@ void Perform(PerformContext* context) {
     EndingSetsFromNumbers(song, context->endingSets);
   }
   ComputeContentTicks(context);
+  ReservePlayedMeasures(context);
   ChunkWriter conductor;
   OpenPerformanceChunk(context, &conductor, 0);
   WriteConductorStart(context, &conductor);
@@ -173,6 +190,7 @@ PerformStatus PerformSongCounted(const FileStruct* song, const SongExtras* extra
   free(context.contentTicks);
   free(context.repeatPasses);
   free(context.lastPasses);
+  free(context.played);
   FreeTimedList(&context.events);
   FreeTimedList(&context.conductor);
   if (counts != nullptr) *counts = context.counts;

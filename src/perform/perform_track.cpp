@@ -679,18 +679,18 @@ struct VoiceCursor {
 // The voices of the track's cell, each its beats one after another from the
 // measure's start, taken in the order the beats start (the first voice's
 // first), so that a voice meets the other's sounds of the same tick.
-void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
+void PlayMeasure(TrackWalk* walk, uint32_t measure, uint64_t start, uint32_t measureLength) {
   PerformContext* context = walk->context;
-  walk->measure = at.measure;
-  walk->measureLength = at.length;
+  walk->measure = measure;
+  walk->measureLength = measureLength;
   walk->nextExtras[0] = walk->nextExtras[1] = nullptr;
-  Swing swing = MeasureSwing(context, at.measure);
-  const TrackMeasure* second = VoiceCell(context, 1, at.measure, walk->trackIndex);
+  Swing swing = MeasureSwing(context, measure);
+  const TrackMeasure* second = VoiceCell(context, 1, measure, walk->trackIndex);
   if (second == nullptr) {
     // Most cells have one voice: its beats one after another.
-    const TrackMeasure* cell = VoiceCell(context, 0, at.measure, walk->trackIndex);
+    const TrackMeasure* cell = VoiceCell(context, 0, measure, walk->trackIndex);
     if (cell == nullptr) return;
-    uint64_t tick = at.start;
+    uint64_t tick = start;
     uint32_t position = 0;
     for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
       const Beat* beat = &cell->beats[b];
@@ -703,9 +703,8 @@ void PlayMeasure(TrackWalk* walk, const MeasureWalk& at) {
     }
     return;
   }
-  VoiceCursor cursors[kVoiceCount] = {
-      {VoiceCell(context, 0, at.measure, walk->trackIndex), 0, 0, at.start},
-      {second, 0, 0, at.start}};
+  VoiceCursor cursors[kVoiceCount] = {{VoiceCell(context, 0, measure, walk->trackIndex), 0, 0, start},
+                                      {second, 0, 0, start}};
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
     for (uint32_t v = 0; v < kVoiceCount; ++v) {
@@ -753,10 +752,19 @@ void SetUpWalk(PerformContext* context, uint32_t index, TrackWalk* walk) {
 void PerformTrack(PerformContext* context, uint32_t index) {
   TrackWalk walk;
   SetUpWalk(context, index, &walk);
-  MeasureWalk at;
-  StartMeasureWalk(context, &at);
-  while (context->status == kPerformDone && NextMeasure(context, &at)) {
-    PlayMeasure(&walk, at);
+  if (context->playedAll) {
+    uint64_t start = 0;
+    for (uint32_t i = 0; i < context->playedCount && context->status == kPerformDone; ++i) {
+      const PerformContext::PlayedMeasure& played = context->played[i];
+      PlayMeasure(&walk, played.measure, start, played.length);
+      start += played.length;
+    }
+  } else {
+    MeasureWalk at;
+    StartMeasureWalk(context, &at);
+    while (context->status == kPerformDone && NextMeasure(context, &at)) {
+      PlayMeasure(&walk, at.measure, at.start, at.length);
+    }
   }
   for (Voice& voice : walk.voices) {
     for (Sound& sound : voice.sounds) CloseSound(&walk, &sound, UINT64_MAX, -1);
