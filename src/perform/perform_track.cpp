@@ -703,8 +703,8 @@ void PlayMeasure(TrackWalk* walk, uint32_t measure, uint64_t start, uint32_t mea
     }
     return;
   }
-  VoiceCursor cursors[kVoiceCount] = {{VoiceCell(context, 0, measure, walk->trackIndex), 0, 0, start},
-                                      {second, 0, 0, start}};
+  VoiceCursor cursors[kVoiceCount] = {
+      {VoiceCell(context, 0, measure, walk->trackIndex), 0, 0, start}, {second, 0, 0, start}};
   while (context->status == kPerformDone) {
     uint32_t voice = kVoiceCount;
     for (uint32_t v = 0; v < kVoiceCount; ++v) {
