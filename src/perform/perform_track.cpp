@@ -407,6 +407,20 @@ uint32_t RepeatTicks(const PerformContext* context, const NoteEffects* effects, 
   return 0;
 }
 
+// The end of a note struck at `start` that would end at `end`: palm mute
+// and staccato sound half of it, let ring a measure's length.
+uint64_t EffectedEnd(const NoteEffects* effects, uint64_t start, uint64_t end,
+                     uint32_t measureLength, bool* letRing) {
+  if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
+    end = start + Max(1, (end - start) / 2);
+  }
+  if ((effects->flags1 & kEffectLetRing) != 0) {
+    end = start + measureLength;
+    *letRing = true;
+  }
+  return end;
+}
+
 void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
               const BeatShape& shape) {
   PerformContext* context = walk->context;
@@ -424,13 +438,7 @@ void PlayNote(TrackWalk* walk, Voice* voice, const Beat* beat, uint32_t slot,
   if (type == kNoteTypeDead) {
     end = Min(end, start + context->ticksPerSixtyFourth);
   } else if (effects != nullptr) {
-    if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
-      end = start + Max(1, (end - start) / 2);
-    }
-    if ((effects->flags1 & kEffectLetRing) != 0) {
-      end = start + shape.measureLength;
-      letRing = true;
-    }
+    end = EffectedEnd(effects, start, end, shape.measureLength, &letRing);
   }
   if (end <= start) return;
   NoteWheel wheel = effects != nullptr || extras != nullptr ? WheelOf(effects, extras, shape)
@@ -554,13 +562,7 @@ void PlayPlainNote(TrackWalk* walk, Voice* voice, const Note* note, uint32_t slo
   bool letRing = false;
   const NoteEffects* effects = EffectsOf(note);
   if (effects != nullptr) {
-    if ((effects->flags2 & (kEffectStaccato | kEffectPalmMute)) != 0) {
-      end = start + Max(1, (end - start) / 2);
-    }
-    if ((effects->flags1 & kEffectLetRing) != 0) {
-      end = start + shape.measureLength;
-      letRing = true;
-    }
+    end = EffectedEnd(effects, start, end, shape.measureLength, &letRing);
     if (end <= start) return;
   }
   int32_t pitch = FrettedPitch(walk->track, slot, note->fret);
