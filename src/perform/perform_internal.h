@@ -163,7 +163,7 @@ inline uint32_t AddTimed(PerformContext* context, TimedList* list, uint64_t tick
 }
 
 // Takes back a note-on whose note came to no length.
-inline void DropTimed(PerformContext*, TimedList* list, uint32_t index) {
+inline void DropTimed(TimedList* list, uint32_t index) {
   if (index >= list->count || TimedKindOf(list->items[index]) == kTimedNone) return;
   list->items[index] = WithTimedKind(list->items[index], kTimedNone);
   ++list->dropped;

@@ -148,7 +148,7 @@ void ShareStrike(TrackWalk* walk, uint32_t voice, Sound* sound) {
     if (other.open && !other.wheel && other.partner == nullptr &&
         other.start == sound->start && other.pitch == sound->pitch &&
         other.channel == sound->channel) {
-      DropTimed(walk->context, &walk->context->events, sound->noteOn);
+      DropTimed(&walk->context->events, sound->noteOn);
       sound->noteOn = UINT32_MAX;
       sound->partner = &other;
       other.partner = sound;
@@ -201,7 +201,7 @@ void CloseSound(TrackWalk* walk, Sound* sound, uint64_t cutAt, int32_t nextPitch
     AddTimed(context, &context->events, sound->end, kTimedNoteOff,
              ChannelData(sound->channel, sound->pitch, 0));
   } else {
-    DropTimed(context, &context->events, sound->noteOn);
+    DropTimed(&context->events, sound->noteOn);
   }
   sound->open = false;
 }
