@@ -14,6 +14,7 @@
 #include "orlix/orlix.h"
 #include "orlix/tolvenar.h"
 #include "support/failing_alloc.h"
+#include "support/handle_midi.h"
 #include "support/midi_validator.h"
 #include "support/playback_options.h"
 #include "support/record_reading.h"
@@ -354,30 +355,11 @@ TEST(AllocationSweepVersion5, HandleOpensWholeOrFailsAsOutOfMemory) {
 void SweepHandleConversion(const Bytes& bytes) {
   ORLIX_Song* song = ORLIX_OpenMemory(bytes.data.data(), bytes.size(), nullptr);
   ASSERT_NE(nullptr, song);
-  struct Conversion {
-    int result;
-    unsigned char* buffer;
-    size_t size;
-    ORLIX_Error error;
-  };
-  long refusals = 0;
-  long runs = SweepAllocationFailures(
-      [&] {
-        Conversion c = {0, nullptr, 0, {}};
-        c.result = ORLIX_ToMidi(song, &orlix_test::kClassic, &c.buffer, &c.size, &c.error);
-        return c;
-      },
-      [&](const Conversion& c, bool) {
-        if (c.result == 0) {
-          ++refusals;
-          EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, c.error.kind);
-          EXPECT_EQ(nullptr, c.buffer);
-          EXPECT_EQ(0u, c.size);
-        } else {
-          EXPECT_EQ("", ValidateMidiFile(c.buffer, c.size));
-          ORLIX_DestroyMidiBuffer(c.buffer);
-        }
-      });
+  long runs = 0;
+  long refusals = orlix_test::SweepHandleConversion(
+      song, orlix_test::kClassic,
+      [](const unsigned char* buffer, size_t size) { EXPECT_EQ("", ValidateMidiFile(buffer, size)); },
+      &runs);
   ORLIX_Close(song);
   EXPECT_GT(refusals, 2);
   EXPECT_GT(runs, refusals);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "orlix/orlix.h"
-#include "support/failing_alloc.h"
+#include "support/handle_midi.h"
 #include "support/performed_notes.h"
 #include "support/playback_options.h"
 #include "support/song5_file.h"
@@ -323,32 +323,10 @@ TEST(PerformVersion5, EveryRefusedAllocationFailsCleanlyOrCostsNothing) {
   ASSERT_EQ(1, ORLIX_ToMidi(song, &kFull, &reference, &referenceSize, nullptr));
   // The second voice's tied half (pitch 71) holds through measure 2.
   EXPECT_EQ("1 2 8 1 2 8 3 1 2 8", MeasureOrder(ReadPerformance(reference, referenceSize).chunks.at(1)));
-  struct Outcome {
-    int converted;
-    unsigned char* buffer;
-    size_t size;
-    ORLIX_Error error;
-  };
-  long failures = 0;
-  SweepAllocationFailures(
-      [&] {
-        Outcome o = {0, nullptr, 0, {}};
-        o.converted = ORLIX_ToMidi(song, &kFull, &o.buffer, &o.size, &o.error);
-        return o;
-      },
-      [&](const Outcome& o, bool refused) {
-        if (o.converted) {
-          ASSERT_EQ(referenceSize, o.size);
-          EXPECT_EQ(0, memcmp(reference, o.buffer, o.size));
-          ORLIX_DestroyMidiBuffer(o.buffer);
-          return;
-        }
-        ++failures;
-        EXPECT_TRUE(refused);
-        EXPECT_EQ(ORLIX_ERROR_OUT_OF_MEMORY, o.error.kind);
-        EXPECT_EQ(nullptr, o.buffer);
-        EXPECT_EQ(0u, o.size);
-      });
+  long failures = SweepHandleConversion(song, kFull, [&](const unsigned char* buffer, size_t size) {
+    ASSERT_EQ(referenceSize, size);
+    EXPECT_EQ(0, memcmp(reference, buffer, size));
+  });
   ORLIX_DestroyMidiBuffer(reference);
   ORLIX_Close(song);
   // The four per-measure arrays (the last passes with them), the chunks,
