@@ -8,7 +8,6 @@
 namespace Tolvenar {
 namespace {
 
-
 struct TimeSignature {
   uint8_t numerator;
   uint8_t denominator;

@@ -129,6 +129,16 @@ inline Swing MeasureSwing(const PerformContext* context, uint32_t measure) {
   return TripletFeelSwing(context->song->tripletFeel == 1 ? 1 : 0);
 }
 
+// The ticks of a beat that starts `*position` plain sixty-fourths into its
+// cell (0 for a length below 1), moving the position past it.
+inline uint32_t NextBeatTicks(const PerformContext* context, const Beat* beat, uint32_t* position,
+                              Swing swing) {
+  uint32_t plain = PlainLength(beat);
+  int32_t length = BeatLengthAt(beat, plain, *position, context->ticksPerSixtyFourth, swing);
+  *position += plain;
+  return length > 0 ? static_cast<uint32_t>(length) : 0;
+}
+
 // A voice's cell (voice 0: the records' grid, 1: the second voice), or null
 // when the song has none or it has no beats array.
 inline const TrackMeasure* VoiceCell(const PerformContext* context, uint32_t voice,

@@ -16,11 +16,7 @@ uint32_t CellTicks(const PerformContext* context, const TrackMeasure* cell, Swin
   uint64_t ticks = 0;
   uint32_t position = 0;
   for (uint32_t b = 0; b < cell->beatCount; ++b) {
-    const Beat* beat = &cell->beats[b];
-    uint32_t plain = PlainLength(beat);
-    int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
-    position += plain;
-    if (length > 0) ticks += static_cast<uint32_t>(length);
+    ticks += NextBeatTicks(context, &cell->beats[b], &position, swing);
   }
   return ticks > kMaxTick ? static_cast<uint32_t>(kMaxTick) : static_cast<uint32_t>(ticks);
 }

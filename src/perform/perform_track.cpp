@@ -696,10 +696,7 @@ void PlayMeasure(TrackWalk* walk, uint32_t measure, uint64_t start, uint32_t mea
     uint32_t position = 0;
     for (uint32_t b = 0; b < cell->beatCount && context->status == kPerformDone; ++b) {
       const Beat* beat = &cell->beats[b];
-      uint32_t plain = PlainLength(beat);
-      int32_t length = BeatLengthAt(beat, plain, position, context->ticksPerSixtyFourth, swing);
-      position += plain;
-      uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
+      uint32_t ticks = NextBeatTicks(context, beat, &position, swing);
       PlayBeat(walk, &walk->voices[0], beat, b, tick, ticks);
       tick += ticks;
     }
@@ -717,10 +714,7 @@ void PlayMeasure(TrackWalk* walk, uint32_t measure, uint64_t start, uint32_t mea
     if (voice == kVoiceCount) break;
     VoiceCursor& c = cursors[voice];
     const Beat* beat = &c.cell->beats[c.beat];
-    uint32_t plain = PlainLength(beat);
-    int32_t length = BeatLengthAt(beat, plain, c.position, context->ticksPerSixtyFourth, swing);
-    c.position += plain;
-    uint32_t ticks = length > 0 ? static_cast<uint32_t>(length) : 0;
+    uint32_t ticks = NextBeatTicks(context, beat, &c.position, swing);
     PlayBeat(walk, &walk->voices[voice], beat, c.beat, c.tick, ticks);
     c.tick += ticks;
     ++c.beat;
